@@ -3,6 +3,13 @@
 #include <system_error>
 
 namespace qvp {
+namespace {
+
+// The JThread whose body runs on this thread. Join() and Start() from inside a body must not
+// take the start lock: an owner may hold it while it joins this very thread.
+thread_local const JThread* t_current_body = nullptr;
+
+}  // namespace
 
 JThread::~JThread() {
   RequestStop();
@@ -10,6 +17,7 @@ JThread::~JThread() {
 }
 
 int JThread::Start() {
+  if (t_current_body == this) return kAlreadyRunning;
   std::lock_guard<std::mutex> lock(start_lock_);
   if (running_.load(std::memory_order_acquire)) return kAlreadyRunning;
   if (thread_.joinable()) thread_.join();  // an earlier run has ended; reap it
@@ -25,18 +33,20 @@ int JThread::Start() {
 }
 
 void JThread::Entry() {
+  t_current_body = this;
   try {
     Thread();
   } catch (...) {
     // A body must not throw; if one does, the thread ends instead of the process.
   }
+  t_current_body = nullptr;
   running_.store(false, std::memory_order_release);
 }
 
 void JThread::Join() {
+  if (t_current_body == this) return;
   std::lock_guard<std::mutex> lock(start_lock_);
   if (!thread_.joinable()) return;
-  if (thread_.get_id() == std::this_thread::get_id()) return;
   thread_.join();
 }
 

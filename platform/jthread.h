@@ -4,8 +4,11 @@
 //
 // Stopping is the owner's business (a stop flag, an event, closing a socket), followed by
 // Join(). Because the body is virtual, a derived class must stop and join in its own
-// destructor; the base destructor only raises StopRequested() and joins as a last resort
-// for bodies that poll it. A thread is never killed.
+// destructor: once the base destructor runs, the derived part is gone, and a body that has
+// not yet been entered would call the pure virtual Thread(). The base destructor only raises
+// StopRequested() and joins, as a last resort for a body that is already running and polls
+// it. A thread is never killed. Join() and Start() called from the body itself return at
+// once (Start() with kAlreadyRunning).
 #pragma once
 
 #include <atomic>

@@ -17,18 +17,16 @@ Event::Event(bool manual_reset, bool initially_set) : manual_reset_(manual_reset
 Event::~Event() = default;
 
 void Event::Set() {
-  std::vector<Waiter*> waiters;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    set_ = true;
-    waiters = waiters_;
-    // Waiters are notified while registered: WaitAny unregisters under our mutex before it
-    // returns, so none of these pointers can dangle before the loop below ends.
-    for (Waiter* w : waiters) {
-      std::lock_guard<std::mutex> wl(w->mutex);
-      w->woken = true;
-      w->cv.notify_all();
-    }
+  // Everything happens under the lock: a waiter may destroy the event as soon as its Wait()
+  // returns, and Wait() cannot return before this lock is released, so nothing of the event
+  // is touched after that.
+  std::lock_guard<std::mutex> lock(mutex_);
+  set_ = true;
+  // WaitAny unregisters under our mutex before it returns, so these pointers stay valid.
+  for (Waiter* w : waiters_) {
+    std::lock_guard<std::mutex> wl(w->mutex);
+    w->woken = true;
+    w->cv.notify_all();
   }
   if (manual_reset_) {
     cv_.notify_all();
