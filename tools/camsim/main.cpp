@@ -1,0 +1,44 @@
+// qv_camsim: serves simulated cameras until "quit", SIGINT or SIGTERM.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/camsim/cli.h"
+#include "tools/camsim/control_loop.h"
+#include "tools/camsim/simulator.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  camsim::CommandLine command_line;
+  std::string error;
+  switch (camsim::ParseCommandLine(args, &command_line, &error)) {
+    case camsim::ParseResult::kHelp:
+      std::fputs(camsim::UsageText(), stdout);
+      return 0;
+    case camsim::ParseResult::kError:
+      std::fprintf(stderr, "qv_camsim: %s\n", error.c_str());
+      return 2;
+    case camsim::ParseResult::kRun:
+      break;
+  }
+  av_log_set_level(AV_LOG_ERROR);
+  const sigset_t stop_signals = camsim::BlockStopSignals();
+  camsim::Simulator simulator;
+  if (!simulator.Start(command_line.camera, command_line.cameras, &error)) {
+    std::fprintf(stderr, "qv_camsim: %s\n", error.c_str());
+    return 1;
+  }
+  for (size_t i = 0; i < simulator.Count(); ++i) {
+    std::printf("camera %zu: rtsp://%s:%u/0\n", i, command_line.camera.bind_address.c_str(),
+                static_cast<unsigned>(simulator.At(i).Port()));
+  }
+  std::fflush(stdout);
+  const int rc = camsim::RunControlLoop(simulator, command_line.control_path, command_line.stdin_commands,
+                                        stop_signals);
+  simulator.Stop();
+  return rc;
+}
