@@ -1,0 +1,27 @@
+// The camera address a client is started with: "host", "host:port" or, in URL mode,
+// "host:port/path". Parsed once when the client is made.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace qvnet {
+
+inline constexpr uint16_t kDefaultRtspPort = 554;
+
+struct ClientAddress {
+  std::string text;     // the whole address as given (the URL-mode URI is "rtsp://" + text)
+  std::string host;     // up to the first ':'
+  uint16_t port = kDefaultRtspPort;  // RTSP and MCTP alike
+  bool url_mode = false;             // the text holds both a '/' and a ':'
+};
+
+// Parses `text` (read up to its terminator, at most `max_text` bytes). The host must fit the
+// library's working copy of `max_host` characters and the port, when given, must be a decimal
+// number from 1 to 65535 (digits up to the first non-digit, as the cameras' own tools write
+// it). Anything that cannot be represented is refused (false) rather than cut short: a cut host
+// would silently reach a different camera.
+bool ParseClientAddress(const char* text, size_t max_text, size_t max_host, ClientAddress* out);
+
+}  // namespace qvnet

@@ -1,0 +1,136 @@
+#include "netclient/stream/event_receiver.h"
+
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "netclient/stream/mctp_message.h"
+#include "netclient/stream/mctp_transaction.h"
+#include "netclient/stream/scan_ints.h"
+
+namespace qvnet {
+namespace {
+
+constexpr MctpTimeouts kRegistrationTimeouts{10000, 10000, 10000};
+
+bool Contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
+
+void HandleMotion(StreamClient& client, std::string_view message, qvp::Tick now) {
+  const int lines = CountLines(message);
+  if (lines < 3 || lines > 18) return;
+  uint32_t mask = 0;
+  for (int i = 2; i < lines; ++i) {
+    std::array<int32_t, 8> n{};
+    if (ScanInts(NthLine(message, i), "@%d@%d@%d@%d@%d@%d@%d@%d\n", n.data(), n.size()) != 8) continue;
+    if (n[1] != 1 || n[2] < 0 || n[2] >= kRegionCount) continue;
+    const auto region = static_cast<size_t>(n[2]);
+    client.motion.last_report[region] = now;
+    {
+      std::lock_guard guard(client.motion.lock);
+      for (size_t k = 0; k < 4; ++k) client.motion.regions.rect[region][k] = n[3 + k];
+    }
+    mask |= 1u << region;
+  }
+  client.motion.mask = mask;
+  client.Notify(NOTIFY_MOTION, static_cast<int32_t>(mask));
+}
+
+bool HandleAlarm(StreamClient& client, std::string_view message) {
+  if (CountLines(message) != 3) return false;
+  std::array<int32_t, 2> n{};
+  if (ScanInts(NthLine(message, 2), "@%d@%d\n", n.data(), n.size()) == 2 && n[0] == 2) {
+    client.Notify(NOTIFY_ALARM, n[1]);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool HandleEventMessage(StreamClient& client, std::string_view message, qvp::Tick now) {
+  if (Contains(message, "CMD:MD")) {
+    HandleMotion(client, message, now);
+    return true;
+  }
+  if (Contains(message, "CMD:ALARM")) return HandleAlarm(client, message);
+  return true;  // "CMD:ALIVE" answers and anything unknown
+}
+
+CEventReceiver2::CEventReceiver2(StreamClient& client, const CRtspSession& session)
+    : client_(client), session_(session) {}
+
+CEventReceiver2::~CEventReceiver2() { Stop(); }
+
+bool CEventReceiver2::Register() {
+  if (IsRunning()) return false;  // the running thread owns the socket
+  socket_.Close();
+  stop_ = false;
+  fill_ = 0;
+  qvp::Socket socket = MctpConnect(client_.address.host, client_.address.port, kRegistrationTimeouts);
+  if (!socket.IsValid()) return false;
+  const std::optional<std::string> answer =
+      MctpExchange(socket, MctpRegistration(session_.SessionId(), client_.stream_number));
+  if (!answer || !RegistrationAccepted(*answer)) return false;
+  if (!qvp::SetRecvTimeout(socket, kLoopRecvTimeoutMs)) return false;
+  socket_ = std::move(socket);
+  return true;
+}
+
+void CEventReceiver2::Stop() {
+  stop_ = true;
+  socket_.Shutdown();
+  Join();
+  socket_.Close();
+}
+
+void CEventReceiver2::Thread() {
+  try {
+    RunLoop();
+  } catch (...) {
+    // The channel ends silently, whatever went wrong in it.
+  }
+}
+
+void CEventReceiver2::RunLoop() {
+  bool first = true;
+  qvp::Tick last_keep_alive = 0;
+  while (!stop_) {
+    const qvp::Tick now = qvp::TickCount();
+    if (first || qvp::TicksSince(last_keep_alive, now) > kKeepAliveAfterMs) {
+      if (qvp::SendAll(socket_, kMctpKeepAlive.data(), kMctpKeepAlive.size()) != kMctpKeepAlive.size()) return;
+      last_keep_alive = now;
+      first = false;
+    }
+    const ssize_t n = qvp::Recv(socket_, buffer_.data() + fill_, buffer_.size() - fill_);
+    if (n < 0) {
+      if (qvp::LastSocketError() == qvp::kSockTimedOut) continue;
+      return;
+    }
+    // The camera closed the channel (or Stop shut it down): nothing more will come.
+    if (n == 0) return;
+    fill_ += static_cast<size_t>(n);
+    if (!ExtractMessages()) return;
+    // A full buffer without a complete message cannot complete any more: drop it whole and
+    // carry on, so that one malformed report does not silence the channel.
+    if (fill_ == buffer_.size()) fill_ = 0;
+  }
+}
+
+bool CEventReceiver2::ExtractMessages() {
+  // Each turn removes at least one byte, so the buffer size bounds the loop.
+  for (size_t turn = 0; turn < buffer_.size(); ++turn) {
+    const std::string_view text(buffer_.data(), fill_);
+    const size_t start = text.find("CMD");
+    if (start == std::string_view::npos) return true;
+    const size_t end = text.find("END\n", start + 3);
+    if (end == std::string_view::npos) return true;
+    const size_t after = end + 4;
+    const bool go_on = HandleEventMessage(client_, text.substr(start, after - start), qvp::TickCount());
+    std::memmove(buffer_.data(), buffer_.data() + after, fill_ - after);
+    fill_ -= after;
+    if (!go_on) return false;
+  }
+  return true;
+}
+
+}  // namespace qvnet

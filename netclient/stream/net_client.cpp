@@ -1,0 +1,62 @@
+#include "netclient/stream/net_client.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "platform/window_registry.h"
+
+namespace qvnet {
+
+namespace {
+
+std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
+
+}  // namespace
+
+NetClient::~NetClient() { StopThreads(); }
+
+bool NetClient::Configure(const ClientParams& p) {
+  if (p.transport != 0 && p.transport != 1) return false;
+  if (!ParseClientAddress(p.address, sizeof p.address, Flavor().max_host_length, &address)) return false;
+  params = p;
+  transport = p.transport;
+  stream_number = p.stream_number;
+  user = FieldText(p.user, sizeof p.user);
+  password = FieldText(p.password, sizeof p.password);
+  view = p.view;
+  display_window = p.display_window;
+  return true;
+}
+
+bool NetClient::CreateLiveConduits() {
+  video_conduit = std::make_unique<CBufferConduit>();
+  audio_conduit = std::make_unique<CBufferConduit>();
+  return video_conduit->Create(kVideoConduitBytes, false, kConduitLowWater, true) &&
+         audio_conduit->Create(kLiveAudioConduitBytes, false, kConduitLowWater, false);
+}
+
+bool NetClient::StartBitRateMeter() {
+  bit_rate_ = std::make_unique<CBitRate>(BitRateCounters{&received_bytes, &shown_frames, &kbps, &fps});
+  return bit_rate_->Start() == qvp::JThread::kStarted;
+}
+
+void NetClient::StopThreads() {
+  if (bit_rate_) {
+    bit_rate_->Stop();
+    bit_rate_.reset();
+  }
+}
+
+void NetClient::Notify(uint32_t code, int32_t value) {
+  ClientNotifyCallback callback = Context().callback.load();
+  if (callback != nullptr) {
+    std::lock_guard<std::mutex> lock(Context().notify_lock);
+    callback(handle, code, static_cast<uint32_t>(value), params.user_value);
+    return;
+  }
+  if (params.notify_window != 0) {
+    qvp::PostWindowMessage(params.notify_window, params.notify_message, code, value);
+  }
+}
+
+}  // namespace qvnet

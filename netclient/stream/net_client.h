@@ -1,0 +1,110 @@
+// NetClient, the client object of libQVNetClient.so: one per QVNET_ClientStart (live) or
+// QVNET_OpenFile (replay), owned by the library from start to stop. It adds to the shared stream
+// core what only the live-view library has: the copied start parameters, the conduits towards
+// display and sound, view and display flags, statistics for the bit-rate meter, and the
+// notification path (callback under the library's notification lock, else a posted message).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "netclient/include/QVNetClient.h"
+#include "netclient/media/conduit/buffer_conduit.h"
+#include "netclient/media/record/record_pair.h"
+#include "netclient/stream/bit_rate.h"
+#include "netclient/stream/stream_client.h"
+
+namespace qvnet {
+
+static_assert(sizeof(ClientParams) == 300, "ClientParams is 300 bytes");
+static_assert(offsetof(ClientParams, display_window) == 8);
+static_assert(offsetof(ClientParams, notify_window) == 12);
+static_assert(offsetof(ClientParams, notify_message) == 16);
+static_assert(offsetof(ClientParams, user_value) == 36);
+static_assert(offsetof(ClientParams, address) == 40);
+static_assert(offsetof(ClientParams, user) == 201);
+static_assert(offsetof(ClientParams, password) == 234);
+
+// Replay state of a file client: single values written by the exports and polled by the
+// file reader and the display thread.
+struct ReplayControl {
+  std::atomic<uint32_t> total_seconds{0};
+  std::atomic<uint32_t> current_seconds{0};
+  std::atomic<uint32_t> first_time_ms{0};  // tick of the first index entry
+  std::atomic<uint32_t> seek_target{0};    // seconds
+  std::atomic<bool> seek_pending{false};
+  std::atomic<bool> seek_while_paused{false};
+  std::atomic<int32_t> pause_state{0};  // 0 playing, 1 paused, 2 stepping
+  std::atomic<bool> step_request{false};
+  std::atomic<int32_t> speed{0};  // -4..4, plays at 2^speed
+};
+
+// Default region display mask: frame the regions that are in alarm.
+inline constexpr int32_t kDefaultRegionDisplayMask = 2;
+
+class NetClient : public StreamClient {
+ public:
+  explicit NetClient(LibraryContext& context) : StreamClient(context, kNetClientFlavor) {}
+  ~NetClient() override;
+
+  // Copies `p` and parses its address; false when the transport or the address is refused.
+  bool Configure(const ClientParams& p);
+  // Makes the two conduits of a live client.
+  bool CreateLiveConduits();
+  // Starts the bit-rate meter thread.
+  bool StartBitRateMeter();
+  // Stops what Start...() started, in reverse order; safe to call more than once.
+  void StopThreads();
+
+  void Notify(uint32_t code, int32_t value) override;
+
+  ClientParams params{};
+
+  std::atomic<int16_t> view{0};
+  std::atomic<QV_HWND> display_window{0};
+
+  std::unique_ptr<CBufferConduit> video_conduit;
+  std::unique_ptr<CBufferConduit> audio_conduit;
+  bool file_mode = false;
+
+  // Display and sound settings changed by the exports and polled by the worker threads.
+  std::atomic<int32_t> region_display_mask{kDefaultRegionDisplayMask};
+  std::atomic<bool> vertical_flip{false};
+  std::atomic<bool> rotate180{false};
+  std::atomic<bool> play_audio{false};
+  std::atomic<bool> drawing{false};  // the display is drawing into the window right now
+
+  // Picture size as decoded, and the display window's size as last seen by the display.
+  std::atomic<int32_t> decoded_width{0};
+  std::atomic<int32_t> decoded_height{0};
+  std::atomic<int32_t> window_width{0};
+  std::atomic<int32_t> window_height{0};
+  // Whole pictures queued in the video conduit when the live display last looked.
+  std::atomic<int32_t> queued_pictures{0};
+
+  // Sound: no output device could be opened (replay then skips audio records).
+  std::atomic<bool> sound_unavailable{false};
+
+  // Replay controls, written by the replay exports and polled by the reader and the display.
+  ReplayControl replay;
+
+  // The normal recording is running (drawn as "Rec" on the picture). Set by the stream source
+  // that owns the record writers; null while there is none.
+  std::atomic<const RecordPair*> records{nullptr};
+  bool IsRecording() const {
+    const RecordPair* r = records.load();
+    return r != nullptr && const_cast<RecordPair*>(r)->IsRecording();
+  }
+
+  // Statistics: pictures shown (running total) and the bit-rate meter's last second.
+  std::atomic<uint32_t> shown_frames{0};
+  std::atomic<int32_t> kbps{0};
+  std::atomic<int32_t> fps{0};
+
+ private:
+  std::unique_ptr<CBitRate> bit_rate_;
+};
+
+}  // namespace qvnet

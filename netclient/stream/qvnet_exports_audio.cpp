@@ -1,0 +1,29 @@
+// Exports of the sound family: live sound on and off, two-way talk.
+#include "netclient/include/QVNetClient.h"
+#include "netclient/stream/qvnet_export_util.h"
+
+using qvnet::NetClient;
+using qvnet::WithClient;
+
+extern "C" {
+
+QVNET_API int QVNET_ClientPlayAudio(QVNET_HANDLE h) {
+  return WithClient(h, 0, [](NetClient& c) {
+    c.play_audio = true;
+    return 1;
+  });
+}
+
+QVNET_API int QVNET_ClientStopAudio(QVNET_HANDLE h) {
+  return WithClient(h, 0, [](NetClient& c) {
+    c.play_audio = false;
+    if (c.audio_conduit) c.audio_conduit->Reset();  // queued sound is dropped at once
+    return 1;
+  });
+}
+
+// Need the talk session, which is not part of this build yet.
+QVNET_API int QVNET_ClientStartTalk(QVNET_HANDLE) { return 0; }
+QVNET_API void QVNET_ClientStopTalk(QVNET_HANDLE) {}
+
+}  // extern "C"

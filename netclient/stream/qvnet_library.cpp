@@ -1,0 +1,39 @@
+#include "netclient/stream/qvnet_library.h"
+
+#include <memory>
+
+namespace qvnet {
+
+NetLibraryState& NetLibrary() {
+  // Never destroyed: worker threads of clients the application did not stop may still read it
+  // while the process exits.
+  static NetLibraryState* state = new NetLibraryState;
+  return *state;
+}
+
+QVNET_HANDLE StartLiveClient(const ClientParams& params) {
+  NetLibraryState& lib = NetLibrary();
+  auto client = std::make_unique<NetClient>(lib.context);
+  if (!client->Configure(params)) return 0;
+  if (!client->CreateLiveConduits()) return 0;
+  client->handle = lib.clients.Add(client.get());
+  if (client->handle == 0) return 0;
+  if (!client->StartBitRateMeter()) {
+    lib.clients.Remove(client->handle);
+    return 0;
+  }
+  return client.release()->handle;
+}
+
+bool StopClient(QVNET_HANDLE h) {
+  NetClient* client = NetLibrary().clients.Remove(h);
+  if (client == nullptr) return false;
+  client->stopping = true;
+  if (client->video_conduit) client->video_conduit->Close();
+  if (client->audio_conduit) client->audio_conduit->Close();
+  client->StopThreads();
+  delete client;
+  return true;
+}
+
+}  // namespace qvnet

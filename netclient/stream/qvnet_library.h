@@ -1,0 +1,26 @@
+// The state of the loaded libQVNetClient.so: its settings and callback (the library context)
+// and the registry of its client handles, plus starting and stopping of clients.
+#pragma once
+
+#include "netclient/include/QVNetClient.h"
+#include "netclient/stream/library_context.h"
+#include "netclient/stream/net_client.h"
+#include "platform/handle_registry.h"
+
+namespace qvnet {
+
+struct NetLibraryState {
+  LibraryContext context;
+  qvp::HandleRegistry<NetClient> clients;
+};
+
+// The one instance of this library (each shared library built from these sources has its own).
+NetLibraryState& NetLibrary();
+
+// Makes a live client from `params` and starts its threads; 0 when anything fails (everything
+// made so far is destroyed again).
+QVNET_HANDLE StartLiveClient(const ClientParams& params);
+// Stops the client's threads, frees it and forgets its handle; false for an unknown handle.
+bool StopClient(QVNET_HANDLE h);
+
+}  // namespace qvnet

@@ -1,0 +1,257 @@
+#include "netclient/stream/rtsp_session.h"
+
+#include <netinet/in.h>
+
+#include <utility>
+
+#include "netclient/stream/debug_trace.h"
+#include "netclient/stream/interleaved_reader.h"
+
+namespace qvnet {
+
+CRtspSession::CRtspSession(StreamClient& client) : client_(client) {}
+
+qvp::Socket* CRtspSession::Adopt(qvp::Socket socket) {
+  owned_.push_back(std::make_unique<qvp::Socket>(std::move(socket)));
+  return owned_.back().get();
+}
+
+void CRtspSession::Retire(std::atomic<qvp::Socket*>* slot) {
+  qvp::Socket* socket = slot->exchange(nullptr);
+  if (socket != nullptr) socket->Shutdown();
+}
+
+bool CRtspSession::CreateSockets() {
+  CloseAll();
+  qvp::LockGuard guard(lock_);
+  owned_.clear();  // no thread uses the retired sockets any more: really close them now
+  qvp::Socket control = qvp::Socket::Tcp();
+  if (!control.IsValid()) return false;
+  qvp::Socket video;
+  qvp::Socket audio;
+  if (client_.transport == 0) {
+    video = qvp::Socket::Udp();
+    audio = qvp::Socket::Udp();
+    if (!video.IsValid() || !audio.IsValid()) return false;  // the locals close what was made
+  }
+  video_port_ = 0;
+  audio_port_ = 0;
+  control_ = Adopt(std::move(control));
+  if (video.IsValid()) video_ = Adopt(std::move(video));
+  if (audio.IsValid()) audio_ = Adopt(std::move(audio));
+  return true;
+}
+
+bool CRtspSession::SetTimeouts(uint32_t send_ms, uint32_t recv_ms) {
+  qvp::LockGuard guard(lock_);
+  const qvp::Socket* control = control_.load();
+  return control != nullptr && qvp::SetSendTimeout(*control, send_ms) && qvp::SetRecvTimeout(*control, recv_ms);
+}
+
+void CRtspSession::CloseMediaSockets() {
+  qvp::LockGuard guard(lock_);
+  Retire(&video_);
+  Retire(&audio_);
+}
+
+void CRtspSession::CloseAll() {
+  CloseMediaSockets();
+  qvp::LockGuard guard(lock_);
+  Retire(&control_);
+}
+
+std::string CRtspSession::SessionId() const {
+  qvp::LockGuard guard(lock_);
+  return session_id_;
+}
+
+std::string CRtspSession::Uri() const {
+  qvp::LockGuard guard(lock_);
+  return uri_;
+}
+
+bool CRtspSession::Authenticated() const {
+  qvp::LockGuard guard(lock_);
+  return authenticate_;
+}
+
+int CRtspSession::NextCseq() {
+  qvp::LockGuard guard(lock_);
+  return cseq_++;
+}
+
+CRtspSession::SetupResult CRtspSession::Setup() {
+  {
+    qvp::LockGuard guard(lock_);
+    cseq_ = 1;
+    authenticate_ = false;
+    uri_ = BuildRtspUri(client_.address, client_.stream_number);
+    auth_.user = client_.user;
+    auth_.password = client_.password;
+  }
+  if (!Connect()) return kSetupFailed;
+  const SetupResult described = Describe();
+  if (described != kSetupPlaying) return described;
+  if (!SetupVideo() || !SetupAudio() || !Play()) return kSetupFailed;
+  return kSetupPlaying;
+}
+
+bool CRtspSession::Connect() {
+  if (!SetTimeouts(kSetupTimeoutMs, kSetupTimeoutMs)) return false;
+  in_addr addr{};
+  if (!qvp::ResolveIPv4(client_.address.host, &addr)) return false;
+  const qvp::Socket* control = control_.load();
+  if (control == nullptr) return false;
+  const int timeout_s = client_.Context().connect_timeout_s.load();
+  return qvp::ConnectWithTimeout(*control, addr, client_.address.port, static_cast<uint32_t>(timeout_s) * 1000u) == 0;
+}
+
+bool CRtspSession::Exchange(const std::string& request, std::string_view* answer) {
+  const qvp::Socket* control = control_.load();
+  if (control == nullptr) return false;
+  if (qvp::SendAll(*control, request.data(), request.size()) != request.size()) return false;
+  const ssize_t n = qvp::Recv(*control, answer_.data(), kRtspAnswerCapacity);
+  if (n <= 0) return false;
+  answer_[static_cast<size_t>(n)] = '\0';
+  *answer = AnswerText(answer_.data(), static_cast<size_t>(n));
+  return true;
+}
+
+CRtspSession::SetupResult CRtspSession::Describe() {
+  std::string_view answer;
+  if (!Exchange(BuildDescribe(uri_, NextCseq(), nullptr), &answer)) return kSetupFailed;
+  if (AnswerIsUnauthorized(answer)) {
+    std::string realm;
+    std::string nonce;
+    const bool complete = ParseDigestChallenge(answer, &realm, &nonce);
+    {
+      qvp::LockGuard guard(lock_);
+      authenticate_ = true;
+      if (complete) {
+        auth_.realm = std::move(realm);
+        auth_.nonce = std::move(nonce);
+      }
+    }
+    if (!complete) return kSetupFailed;
+    // Only this one challenge is answered: a second 401 means the account was refused.
+    if (!Exchange(BuildDescribe(uri_, NextCseq(), &auth_), &answer)) return kSetupFailed;
+    if (!AnswerIsOk(answer)) return kSetupRefused;
+  }
+  if (!AnswerIsOk(answer)) return kSetupFailed;
+  if (!ParseTrackIds(answer, &video_track_, &audio_track_)) return kSetupFailed;
+  TakeDescription(answer);
+  return kSetupPlaying;
+}
+
+void CRtspSession::TakeDescription(std::string_view answer) {
+  if (const std::optional<VideoParams> params = ParseServerVideoParams(answer)) {
+    client_.width = params->width;
+    client_.height = params->height;
+    client_.frame_rate = params->frame_rate;
+    client_.bit_rate = params->bit_rate;
+    DebugTrace("Get Rtsp Video Param right \r\n\r\n");
+  }
+  const CodecChoice codecs = PickCodecs(answer);
+  client_.video_payload_type = codecs.video_payload_type;
+  if (codecs.audio_codec) client_.audio_codec = *codecs.audio_codec;
+}
+
+bool CRtspSession::BindMediaSocket(const qvp::Socket* socket, uint16_t base, std::atomic<uint16_t>* port) {
+  if (socket == nullptr) return false;
+  if (!qvp::SetRecvTimeout(*socket, client_.Context().udp_loss_timeout_ms.load()) ||
+      !qvp::SetRecvBufferSize(*socket, kMediaRecvBuffer)) {
+    return false;
+  }
+  in_addr any{};
+  any.s_addr = htonl(INADDR_ANY);
+  for (int i = 0; i < kMaxPortTries; ++i) {
+    const auto candidate = static_cast<uint16_t>(base + 2 * i);
+    if (!qvp::Bind(*socket, any, candidate)) continue;
+    *port = candidate;
+    return true;
+  }
+  return false;
+}
+
+bool CRtspSession::SetupVideo() {
+  std::string transport;
+  if (client_.transport == 0) {
+    if (!BindMediaSocket(video_.load(), kVideoBasePort, &video_port_)) return false;
+    transport = UdpTransportLine(video_port_);
+  } else {
+    transport = TcpTransportLine(0);
+  }
+  {
+    qvp::LockGuard guard(lock_);
+    session_id_.clear();
+  }
+  std::string_view answer;
+  if (!Exchange(BuildVideoSetup(uri_, video_track_, NextCseq(), transport, Auth()), &answer)) return false;
+  if (!AnswerIsOk(answer)) return false;
+  std::string session = ParseSessionId(answer);
+  qvp::LockGuard guard(lock_);
+  session_id_ = std::move(session);
+  return true;
+}
+
+bool CRtspSession::SetupAudio() {
+  std::string transport;
+  if (client_.transport == 0) {
+    if (!BindMediaSocket(audio_.load(), kAudioBasePort, &audio_port_)) return false;
+    transport = UdpTransportLine(audio_port_);
+  } else {
+    transport = TcpTransportLine(2);
+  }
+  std::string_view answer;
+  const std::string request = BuildAudioSetup(uri_, audio_track_, NextCseq(), SessionId(), transport, Auth());
+  return Exchange(request, &answer) && AnswerIsOk(answer);
+}
+
+bool CRtspSession::Play() {
+  std::string_view answer;
+  return Exchange(BuildPlay(uri_, NextCseq(), SessionId(), Auth()), &answer) && AnswerIsOk(answer);
+}
+
+bool CRtspSession::TearDown() {
+  qvp::LockGuard guard(lock_);
+  if (control_.load() == nullptr) {
+    DebugTrace("CRtspSession::TearDown return\n");
+    return false;
+  }
+  DebugTrace("CRtspSession::TearDown\n");
+  if (TearDownLocked(true)) return true;
+  DebugTrace("CRtspSession::TearDown return\n");
+  return false;
+}
+
+bool CRtspSession::TearDownTcp() {
+  qvp::LockGuard guard(lock_);
+  if (control_.load() == nullptr) {
+    DebugTrace("CRtspSession::TearDownTCP return\n");
+    return false;
+  }
+  DebugTrace("CRtspSession::TearDownTCP\n");
+  if (TearDownLocked(false)) return true;
+  DebugTrace("CRtspSession::TearDownTCP return\n");
+  return false;
+}
+
+bool CRtspSession::TearDownLocked(bool wait_answer) {
+  const qvp::Socket* control = control_.load();
+  const std::string request = BuildTeardown(uri_, cseq_++, session_id_, Auth());
+  if (qvp::SendAll(*control, request.data(), request.size()) != request.size()) return false;
+  if (!wait_answer) return true;
+  // A buffer of its own: the application thread may tear down while the source thread reads.
+  std::array<char, kRtspAnswerCapacity + 1> answer{};
+  const ssize_t n = qvp::Recv(*control, answer.data(), kRtspAnswerCapacity);
+  return n > 0 && AnswerIsOk(AnswerText(answer.data(), static_cast<size_t>(n)));
+}
+
+int CRtspSession::ReadInterleavedPacket(uint8_t* buf, size_t capacity, size_t* length) {
+  const qvp::Socket* control = control_.load();
+  if (control == nullptr) return kInterleavedFailed;
+  return qvnet::ReadInterleavedPacket([control](void* b, size_t size) { return qvp::Recv(*control, b, size); },
+                                      buf, capacity, length);
+}
+
+}  // namespace qvnet
