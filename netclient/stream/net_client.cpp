@@ -41,6 +41,10 @@ bool NetClient::StartBitRateMeter() {
 }
 
 void NetClient::StopThreads() {
+  if (sound) {
+    sound->Stop();
+    sound.reset();
+  }
   if (bit_rate_) {
     bit_rate_->Stop();
     bit_rate_.reset();

@@ -13,10 +13,14 @@
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/conduit/buffer_conduit.h"
 #include "netclient/media/record/record_pair.h"
+#include "netclient/media/sound/av_sound.h"
+#include "netclient/media/sound/talk_control.h"
 #include "netclient/stream/bit_rate.h"
 #include "netclient/stream/stream_client.h"
 
 namespace qvnet {
+
+class CAVDisplay;
 
 static_assert(sizeof(ClientParams) == 300, "ClientParams is 300 bytes");
 static_assert(offsetof(ClientParams, display_window) == 8);
@@ -75,6 +79,9 @@ class NetClient : public StreamClient {
   std::atomic<bool> rotate180{false};
   std::atomic<bool> play_audio{false};
   std::atomic<bool> drawing{false};  // the display is drawing into the window right now
+  // The client's display, for the window, refresh and snapshot exports. Set by the source
+  // that owns it once it exists, cleared before that source destroys it.
+  std::atomic<CAVDisplay*> display{nullptr};
 
   // Picture size as decoded, and the display window's size as last seen by the display.
   std::atomic<int32_t> decoded_width{0};
@@ -86,6 +93,11 @@ class NetClient : public StreamClient {
 
   // Sound: no output device could be opened (replay then skips audio records).
   std::atomic<bool> sound_unavailable{false};
+
+  // The sound player, reading audio_conduit and setting sound_unavailable (declared after
+  // both, so destroyed before them), and the two-way talk session slot (QVNET_ClientStartTalk).
+  std::unique_ptr<CAVSound> sound;
+  TalkControl talk;
 
   // Replay controls, written by the replay exports and polled by the reader and the display.
   ReplayControl replay;

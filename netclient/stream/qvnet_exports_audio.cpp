@@ -2,6 +2,7 @@
 #include "netclient/include/QVNetClient.h"
 #include "netclient/stream/qvnet_export_util.h"
 
+using qvnet::Bool;
 using qvnet::NetClient;
 using qvnet::WithClient;
 
@@ -22,8 +23,16 @@ QVNET_API int QVNET_ClientStopAudio(QVNET_HANDLE h) {
   });
 }
 
-// Need the talk session, which is not part of this build yet.
-QVNET_API int QVNET_ClientStartTalk(QVNET_HANDLE) { return 0; }
-QVNET_API void QVNET_ClientStopTalk(QVNET_HANDLE) {}
+// The result only says that the session thread runs: it reaches the camera in the background.
+QVNET_API int QVNET_ClientStartTalk(QVNET_HANDLE h) {
+  return WithClient(h, 0, [](NetClient& c) { return Bool(c.talk.Start(c)); });
+}
+
+QVNET_API void QVNET_ClientStopTalk(QVNET_HANDLE h) {
+  WithClient(h, 0, [](NetClient& c) {
+    c.talk.Stop();
+    return 0;
+  });
+}
 
 }  // extern "C"

@@ -18,7 +18,10 @@ QVNET_HANDLE StartLiveClient(const ClientParams& params) {
   if (!client->CreateLiveConduits()) return 0;
   client->handle = lib.clients.Add(client.get());
   if (client->handle == 0) return 0;
-  if (!client->StartBitRateMeter()) {
+  // Threads start in the order sound, source, bit-rate meter; a failure stops what started
+  // (the client's destructor stops every thread it owns).
+  client->sound = std::make_unique<CAVSound>(*client->audio_conduit, client->sound_unavailable);
+  if (client->sound->Start() != qvp::JThread::kStarted || !client->StartBitRateMeter()) {
     lib.clients.Remove(client->handle);
     return 0;
   }
@@ -29,6 +32,8 @@ bool StopClient(QVNET_HANDLE h) {
   NetClient* client = NetLibrary().clients.Remove(h);
   if (client == nullptr) return false;
   client->stopping = true;
+  client->talk.Stop();
+  // Closing the conduits releases every reader and writer blocked on them.
   if (client->video_conduit) client->video_conduit->Close();
   if (client->audio_conduit) client->audio_conduit->Close();
   client->StopThreads();
