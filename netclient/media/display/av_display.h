@@ -1,0 +1,122 @@
+// CAVDisplay: the display thread of one client. It takes compressed pictures from the
+// client's video conduit, decodes them (H.264 or motion JPEG), turns them when asked,
+// draws them into the client's display window with the overlay, writes requested snapshots
+// and paces the pictures: by arrival for live video, by frame rate and speed for replay,
+// where it also carries out pause, single step and seek-while-paused.
+//
+// The owner (a stream source or the file source) creates it bound to the client and the
+// conduit, creates the decoder, starts the thread, and later stops it and destroys the
+// decoder; the thread never touches the network or a file other than snapshots.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "netclient/media/codec/decoder_locks.h"
+#include "netclient/media/conduit/buffer_conduit.h"
+#include "netclient/media/display/client_overlay.h"
+#include "netclient/media/display/display_pacing.h"
+#include "netclient/media/display/rotate.h"
+#include "netclient/media/display/video_renderer.h"
+#include "platform/jthread.h"
+
+namespace qvnet {
+
+class NetClient;
+
+class CAVDisplay : public qvp::JThread {
+ public:
+  static constexpr uint32_t kH264BufferBytes = 16 * 1024;
+  static constexpr uint32_t kJpegBufferBytes = 1024 * 1024;
+  // Replay reads H.264 as a byte stream in pieces of this size.
+  static constexpr uint32_t kReplayChunkBytes = 1024;
+  static constexpr uint32_t kReadWaitMs = 60;
+  static constexpr uint32_t kIdleSleepMs = 10;
+  static constexpr uint32_t kPausePollMs = 100;
+  static constexpr int kSeekWaitPolls = 10;
+
+  // The overlay callback gets the client as its user value.
+  CAVDisplay(NetClient& client, CBufferConduit& conduit,
+             OverlayCallback overlay = DrawClientOverlay);
+  ~CAVDisplay() override;
+  CAVDisplay(const CAVDisplay&) = delete;
+  CAVDisplay& operator=(const CAVDisplay&) = delete;
+
+  // Owner operations. CreateDecoder picks the decoder by the client's payload type (26:
+  // motion JPEG, else H.264) and must come before StartThread.
+  bool CreateDecoder();
+  int StartThread();
+  // Sets the stop flag and waits for the thread.
+  void Stop();
+  void DestroyDecoder();
+
+  // For the exports: redraw the last picture (0 when there is nothing to draw), change the
+  // display window, raise a snapshot request for `path`.
+  int Refresh();
+  void SetWindow(uint32_t window);
+  void RequestSnapshot(const std::string& path);
+
+  bool HasDecoder() const { return has_decoder_.load(); }
+
+ protected:
+  void Thread() override;
+
+ private:
+  bool Stopping() const { return stop_.load() || StopRequested(); }
+  void SleepWhileRunning(uint32_t ms);
+
+  bool CreateH264();
+  bool CreateJpeg();
+  void DropDecoder();
+  void StoreWindowSize();
+
+  void RunH264();
+  void RunJpeg();
+  // Reads the next piece of H.264 input; 0 when nothing came (or the live display waits for
+  // more pictures). `backlog` receives the live backlog.
+  uint32_t ReadH264(int32_t* backlog, int32_t* threshold);
+  // Feeds `n` bytes and shows every picture that comes out; false ends the thread.
+  bool DecodeH264(uint32_t n, int32_t backlog);
+  void ShowH264Picture(const qvcodec::DecodedPicture& picture, int32_t backlog);
+  void ShowJpegPicture(const qvcodec::DecodedPicture& picture, uint32_t jpeg_length,
+                       int32_t speed);
+
+  // The picture as shown: the decoder's own, or a turned copy.
+  qvcodec::DecodedPicture Prepare(const qvcodec::DecodedPicture& picture);
+  void Draw(const qvcodec::DecodedPicture& picture);
+  void PaceLive(int32_t backlog);
+  void PaceReplay(int32_t speed);
+  void RunReplayControl();
+  // Writes a pending snapshot of the last picture shown.
+  void WritePendingSnapshot();
+
+  NetClient& client_;
+  CBufferConduit& conduit_;
+  CVideoRenderer renderer_;
+
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> has_decoder_{false};
+  bool jpeg_mode_ = false;
+  qvcodec::H264Decoder h264_;
+  qvcodec::MjpegDecoder jpeg_;
+  std::vector<uint8_t> h264_buffer_;
+  std::vector<uint8_t> jpeg_buffer_;
+
+  std::mutex snapshot_lock_;
+  bool snapshot_pending_ = false;
+  std::string snapshot_path_;
+
+  // The last picture shown, for snapshots while replay waits. For JPEG the image is still
+  // in jpeg_buffer_ (last_jpeg_length_ bytes).
+  qvcodec::DecodedPicture last_picture_{};
+  uint32_t last_jpeg_length_ = 0;
+  PictureStore turned_;
+
+  LivePacer live_;
+  ReplayPacer replay_pacer_;
+};
+
+}  // namespace qvnet
