@@ -60,11 +60,14 @@ typedef struct ClientParams {
   uint8_t reserved3[33];
 } ClientParams;
 
+#ifndef QV_MD_REGION_TABLE_DEFINED
+#define QV_MD_REGION_TABLE_DEFINED
 /* The 16 motion-detection regions: a value per region, then left, top, right, bottom each. */
 typedef struct MDRegionTable {
   uint8_t value[16];
   int32_t rect[16][4];
 } MDRegionTable;
+#endif
 
 QVNET_API int QVNET_Startup(int unused1, int unused2, ClientNotifyCallback callback, int unused4);
 QVNET_API void QVNET_Cleanup(void);

@@ -1,0 +1,161 @@
+#include "netclient/stream/av_source_tcp.h"
+
+#include <array>
+#include <new>
+#include <utility>
+
+#include "netclient/stream/audio_depacketizer.h"
+#include "netclient/stream/interleaved_reader.h"
+#include "platform/tick_clock.h"
+
+namespace qvnet {
+
+CAVSource_RTSP_TCP::CAVSource_RTSP_TCP(StreamClient& client, MediaOutput* media, RecordFileFactory factory)
+    : CAVSource(client, media, std::move(factory)) {}
+
+CAVSource_RTSP_TCP::~CAVSource_RTSP_TCP() {
+  Stop();
+  Release();
+}
+
+bool CAVSource_RTSP_TCP::Create() {
+  try {
+    if (!jpeg_.Allocate()) return false;
+    session_ = std::make_unique<CRtspSession>(client_);
+    events_ = std::make_unique<CEventReceiver2>(client_, *session_);
+    return true;
+  } catch (const std::bad_alloc&) {
+    Release();
+    return false;
+  }
+}
+
+void CAVSource_RTSP_TCP::Release() {
+  if (IsRunning()) Stop();
+  events_.reset();
+  session_.reset();
+}
+
+void CAVSource_RTSP_TCP::Stop() {
+  stop_ = true;
+  stop_event_.Set();
+  if (session_ != nullptr) {
+    session_->SetTimeouts(kStopTimeoutMs, kStopTimeoutMs);
+    if (connected_) session_->TearDownTcp();
+    // Also while connecting: the set-up may wait seconds for an answer, and closing is the
+    // only way to wake it.
+    session_->CloseAll();
+  }
+  CAVSource::Stop();
+}
+
+void CAVSource_RTSP_TCP::Run() {
+  if (session_ == nullptr) return;
+  int remaining = client_.Context().retry_count.load();
+  bool failed_before = false;
+  while (Attempt(&remaining, &failed_before) == Next::kAttempt) {
+  }
+  Finish();
+}
+
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Attempt(int* remaining, bool* failed_before) {
+  if (*remaining != -1 && *failed_before) --*remaining;
+  connected_ = false;
+  ReportState(kStateConnecting, true);
+  StopRecordings();
+  if (!session_->CreateSockets()) {
+    GiveUp();
+    return Next::kEnd;
+  }
+  if (stop_) return Next::kEnd;
+  const CRtspSession::SetupResult result = session_->Setup();
+  // A set-up cut short by Stop() is no failure of the camera: nothing more is reported.
+  if (stop_) return Next::kEnd;
+  if (result != CRtspSession::kSetupPlaying) return SetupFailed(result, *remaining, failed_before);
+  return Connected(remaining);
+}
+
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::SetupFailed(CRtspSession::SetupResult result, int remaining,
+                                                         bool* failed_before) {
+  if (result == CRtspSession::kSetupRefused && client_.Flavor().reports_refused_auth) {
+    ReportState(kStateRefused, true);
+  }
+  if (remaining != -1 && remaining < 1) {
+    GiveUp();
+    return Next::kEnd;
+  }
+  // Nothing is left half-open at the camera during the wait.
+  session_->CloseAll();
+  if (!WaitReconnect()) return Next::kEnd;
+  ReportState(kStateReconnecting, true);
+  *failed_before = true;
+  return Next::kAttempt;
+}
+
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(int* remaining) {
+  UpdateRecordHeader();
+  connected_ = true;
+  ReportState(kStateStreaming, true);
+  // After one connection that played, reconnect without limit.
+  *remaining = -1;
+  if (!client_.address.url_mode && events_->Register()) {
+    events_registered_ = true;
+    if (events_->Start() != qvp::JThread::kStarted) return Next::kEnd;
+  }
+  if (media_ != nullptr) {
+    display_started_ = true;
+    if (!media_->StartDisplay()) return Next::kEnd;
+    if (client_.Flavor().decode_audio && !media_->ResetVoiceDecoder(client_.audio_codec.load())) return Next::kEnd;
+    media_->ResetForConnection();
+  }
+  return Receive();
+}
+
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
+  std::array<uint8_t, kPacketBuffer> packet{};
+  // Every turn consumes bytes from the connection or ends it.
+  for (;;) {
+    size_t length = 0;
+    const int channel = session_->ReadInterleavedPacket(packet.data(), packet.size(), &length);
+    if (stop_) return Next::kEnd;
+    if (channel == kInterleavedFailed) break;
+    HandlePacket(channel, packet.data(), length);
+  }
+  connected_ = false;
+  ReportState(kStateLost, true);
+  StopEvents();
+  StopDisplay();
+  if (!WaitReconnect()) return Next::kEnd;
+  ReportState(kStateReconnecting, true);
+  return Next::kAttempt;
+}
+
+void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t length) {
+  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount()};
+  if (channel == 0) {
+    if (client_.video_payload_type.load() == kPayloadJpeg) {
+      HandleJpegPacket(ctx, packet, length);
+    } else {
+      HandleH264Packet(ctx, packet, length);
+    }
+  } else if (channel == 2) {
+    HandleAudioPacket(ctx, packet, length);
+  }
+  // RTCP, RTSP text and skipped oversize packets are ignored.
+}
+
+void CAVSource_RTSP_TCP::Finish() {
+  StopEvents();
+  StopDisplay();
+  // The stream is over for good: the camera stops sending into a connection nobody reads.
+  session_->CloseAll();
+  if (!stop_) ReportState(client_.Flavor().tcp_give_up_state, true);
+}
+
+void CAVSource_RTSP_TCP::StopEvents() {
+  if (!events_registered_) return;
+  events_registered_ = false;
+  events_->Stop();
+}
+
+}  // namespace qvnet

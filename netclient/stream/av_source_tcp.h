@@ -1,0 +1,57 @@
+// CAVSource_RTSP_TCP: a camera stream as RTP interleaved in the RTSP connection
+// (RFC 2326 §10.12). The source thread runs the connection loop and reads the media itself:
+// video on channel 0, audio on channel 2. Five seconds without any data (the control
+// socket's receive time-out from the set-up) or a closed connection count as a lost stream.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+
+#include "netclient/stream/av_source.h"
+#include "netclient/stream/event_receiver.h"
+#include "netclient/stream/h264_depacketizer.h"
+#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/stream/rtsp_session.h"
+
+namespace qvnet {
+
+class CAVSource_RTSP_TCP : public CAVSource {
+ public:
+  // Time-outs of the control socket once a stop began.
+  static constexpr uint32_t kStopTimeoutMs = 2000;
+  // Largest interleaved packet taken; longer ones are skipped whole.
+  static constexpr size_t kPacketBuffer = 2048;
+
+  CAVSource_RTSP_TCP(StreamClient& client, MediaOutput* media, RecordFileFactory factory = {});
+  ~CAVSource_RTSP_TCP() override;
+
+  bool Create() override;
+  void Release() override;
+  void Stop() override;
+
+ protected:
+  void Run() override;
+
+ private:
+  enum class Next { kAttempt, kEnd };
+
+  Next Attempt(int* remaining, bool* failed_before);
+  Next SetupFailed(CRtspSession::SetupResult result, int remaining, bool* failed_before);
+  Next Connected(int* remaining);
+  // The receive loop of one connection.
+  Next Receive();
+  void HandlePacket(int channel, uint8_t* packet, size_t length);
+  void Finish();
+  void StopEvents();
+  void GiveUp() { client_.state = client_.Flavor().tcp_give_up_state; }
+
+  JpegAssembly jpeg_;
+  KeyFrameSpan span_;
+  std::unique_ptr<CRtspSession> session_;
+  std::unique_ptr<CEventReceiver2> events_;
+  std::atomic<bool> connected_{false};
+  bool events_registered_ = false;
+};
+
+}  // namespace qvnet

@@ -1,0 +1,105 @@
+#include "netclient/stream/rtp_receivers.h"
+
+#include <array>
+#include <new>
+
+#include "netclient/stream/audio_depacketizer.h"
+#include "platform/tick_clock.h"
+
+namespace qvnet {
+
+CRTPVideoReceiver::CRTPVideoReceiver(StreamClient& client, const CRtspSession& session, RecordPair* record,
+                                     MediaOutput* media, qvp::Event& loss)
+    : client_(client), session_(session), record_(record), media_(media), loss_(loss) {}
+
+CRTPVideoReceiver::~CRTPVideoReceiver() { Stop(); }
+
+bool CRTPVideoReceiver::Begin() {
+  stop_ = false;
+  return Start() == kStarted;
+}
+
+void CRTPVideoReceiver::Stop() {
+  stop_ = true;
+  Join();
+}
+
+bool CRTPVideoReceiver::Allocate() {
+  if (buffer_ == nullptr) buffer_.reset(new (std::nothrow) uint8_t[kMaxDatagram]);
+  return buffer_ != nullptr && jpeg_.Allocate();
+}
+
+void CRTPVideoReceiver::Thread() {
+  try {
+    const qvp::Socket* socket = session_.VideoSocket();
+    if (socket == nullptr || !Allocate()) {
+      loss_.Set();
+      return;
+    }
+    if (Receive(*socket)) loss_.Set();
+  } catch (...) {
+    // Whatever broke the receiver, the source sees a lost stream and reconnects.
+    loss_.Set();
+  }
+}
+
+bool CRTPVideoReceiver::Receive(const qvp::Socket& socket) {
+  while (!stop_) {
+    const ssize_t n = qvp::RecvFrom(socket, buffer_.get(), kMaxDatagram, nullptr);
+    if (n < 0) return true;
+    // A shut-down socket reads as 0 at once and for ever; an empty datagram is only skipped.
+    if (n == 0) {
+      if (session_.VideoSocket() != &socket) return true;
+      continue;
+    }
+    const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount()};
+    const auto length = static_cast<size_t>(n);
+    if (client_.video_payload_type.load() == kPayloadJpeg && client_.Flavor().jpeg_over_udp) {
+      HandleJpegPacket(ctx, buffer_.get(), length);
+    } else {
+      HandleH264Packet(ctx, buffer_.get(), length);
+    }
+  }
+  return false;
+}
+
+CRTPAudioReceiver::CRTPAudioReceiver(StreamClient& client, const CRtspSession& session, RecordPair* record,
+                                     MediaOutput* media)
+    : client_(client), session_(session), record_(record), media_(media) {}
+
+CRTPAudioReceiver::~CRTPAudioReceiver() { Stop(); }
+
+bool CRTPAudioReceiver::Begin() {
+  stop_ = false;
+  return Start() == kStarted;
+}
+
+void CRTPAudioReceiver::Stop() {
+  stop_ = true;
+  Join();
+}
+
+void CRTPAudioReceiver::Thread() {
+  try {
+    if (media_ != nullptr && client_.Flavor().decode_audio &&
+        !media_->ResetVoiceDecoder(client_.audio_codec.load())) {
+      return;
+    }
+    const qvp::Socket* socket = session_.AudioSocket();
+    if (socket != nullptr) Receive(*socket);
+  } catch (...) {
+    // The audio receiver ends silently; video goes on.
+  }
+}
+
+void CRTPAudioReceiver::Receive(const qvp::Socket& socket) {
+  std::array<uint8_t, kMaxAudioPacket> packet{};
+  while (!stop_) {
+    const ssize_t n = qvp::RecvFrom(socket, packet.data(), packet.size(), nullptr);
+    if (n <= 0) return;
+    const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, nullptr, nullptr, qvp::TickCount()};
+    HandleAudioPacket(ctx, packet.data(), static_cast<size_t>(n));
+  }
+}
+
+}  // namespace qvnet

@@ -1,0 +1,187 @@
+// Recordings made by the sources from the simulated camera: the video in the file equals,
+// byte for byte, the Annex B stream (or the JPEG pictures) the camera sent; the index points
+// at key-frame records; time limits, reconnections and stops end a recording cleanly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/source/camera_fixture.h"
+#include "tests/support/fake_clock.h"
+
+namespace qvnet {
+namespace {
+
+using qvtest::kTcp;
+using qvtest::kUdp;
+
+class SourceRecordTest : public qvtest::SourceTest {
+ protected:
+  // Waits until the running recording holds `entries` index entries.
+  bool WaitForKeyFrames(size_t entries, int timeout_ms = 8000) {
+    return qvtest::PollUntil([&] { return source_->NormalWriter().Stats().index_entries >= entries; }, timeout_ms);
+  }
+
+  std::vector<uint8_t> SentVideo() const { return LastSession().video; }
+  std::vector<uint8_t> SentAudio() const { return LastSession().audio; }
+  camsim::SessionMedia LastSession() const {
+    const std::vector<camsim::SessionMedia> media = camera_->Media();
+    return media.empty() ? camsim::SessionMedia{} : media.back();
+  }
+
+  qvtest::TempDir dir_{"qv-source-record"};
+};
+
+bool Contains(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& needle) {
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+// Every index entry points at a video record of `kind` whose tick equals the entry's.
+void ExpectIndexAtKeyFrames(const qvtest::Recording& r, uint8_t kind) {
+  ASSERT_FALSE(r.index.empty());
+  for (const IndexEntry& e : r.index) {
+    const auto it = std::find_if(r.frames.begin(), r.frames.end(),
+                                 [&](const qvtest::RecordedFrame& f) { return f.offset == e.offset; });
+    ASSERT_NE(it, r.frames.end()) << e.offset;
+    EXPECT_EQ(it->header.stream, kStreamVideo);
+    EXPECT_EQ(it->header.kind, kind);
+    EXPECT_EQ(it->header.tick, e.tick);
+  }
+}
+
+// The voice frames of the recording without their 4-byte headers.
+std::vector<uint8_t> RecordedAudioPayloads(const qvtest::Recording& r) {
+  std::vector<uint8_t> all;
+  for (const qvtest::RecordedFrame& f : r.frames) {
+    if (f.header.stream != kStreamAudio || f.payload.size() < 4) continue;
+    all.insert(all.end(), f.payload.begin() + 4, f.payload.end());
+  }
+  return all;
+}
+
+TEST_F(SourceRecordTest, H264RecordingEqualsTheStreamTheCameraSent) {
+  for (int16_t transport : {kTcp, kUdp}) {
+    SCOPED_TRACE(transport == kUdp ? "udp" : "tcp");
+    camera_ = qvtest::StartCamera(qvtest::SmallCamera());
+    StartSource(camera_->Port(), transport, kNvrClientFlavor);
+    ASSERT_TRUE(client_->WaitForNote({NOTIFY_STATE, 0}));
+    const std::string path = dir_.File(transport == kUdp ? "udp.h264" : "tcp.h264");
+    ASSERT_EQ(source_->ClientStartRecord(path.c_str(), 0), 1);
+    ASSERT_TRUE(WaitForKeyFrames(3));
+    // Stopping the source while it records ends the recording with its index.
+    EXPECT_LT(StopSource(), 1500);
+    EXPECT_EQ(client_->RecordCodes(), (std::vector<int32_t>{0, 1}));
+
+    const qvtest::Recording r = qvtest::ReadRecording(path);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.origin, IndexOrigin::kTail);
+    EXPECT_EQ(r.header.payload_type, kPayloadTypeH264);
+    EXPECT_EQ(r.header.width, 176);
+    EXPECT_EQ(r.header.height, 144);
+    EXPECT_EQ(r.header.audio_codec, 1);
+    ExpectIndexAtKeyFrames(r, kKindKeyFrame);
+    // From the first key frame the recording saw, the video is the camera's Annex B stream.
+    size_t first_key = 0;
+    for (const qvtest::RecordedFrame& f : r.frames) {
+      if (f.header.stream == kStreamVideo && f.header.kind == kKindKeyFrame) break;
+      if (f.header.stream == kStreamVideo) ++first_key;
+    }
+    const std::vector<uint8_t> video = r.VideoBytes(first_key);
+    ASSERT_GT(video.size(), 1000u);
+    EXPECT_TRUE(Contains(SentVideo(), video));
+    for (const qvtest::RecordedFrame& f : r.frames) {
+      if (f.header.stream != kStreamVideo) continue;
+      EXPECT_EQ(f.header.width, 0);  // the recording library does not fill the picture size
+    }
+    const std::vector<uint8_t> audio = RecordedAudioPayloads(r);
+    ASSERT_FALSE(audio.empty());
+    EXPECT_TRUE(Contains(SentAudio(), audio));
+    camera_.reset();
+  }
+}
+
+TEST_F(SourceRecordTest, JpegRecordingOverTcp) {
+  camsim::CameraOptions options = qvtest::SmallCamera();
+  options.video = camsim::VideoCodec::kJpeg;
+  camera_ = qvtest::StartCamera(options);
+  qvtest::TestMediaOutput media;
+  StartSource(camera_->Port(), kTcp, kNetClientFlavor, &media);
+  ASSERT_TRUE(client_->WaitForNote({NOTIFY_STATE, 0}));
+  const std::string path = dir_.File("tcp.jpeg.h264");
+  ASSERT_EQ(source_->ClientStartRecord(path.c_str(), 0), 1);
+  ASSERT_TRUE(WaitForKeyFrames(5));
+  ASSERT_EQ(source_->ClientStopRecord(), 1);
+  StopSource();
+
+  const qvtest::Recording r = qvtest::ReadRecording(path);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.header.payload_type, kPayloadTypeJpeg);
+  ExpectIndexAtKeyFrames(r, kKindKeyFrame);
+  size_t pictures = 0;
+  for (const qvtest::RecordedFrame& f : r.frames) {
+    if (f.header.stream != kStreamVideo) continue;
+    ++pictures;
+    ASSERT_GE(f.payload.size(), 4u);
+    EXPECT_EQ(f.payload[0], 0xFF);
+    EXPECT_EQ(f.payload[1], 0xD8);  // a complete image from its SOI on
+    EXPECT_EQ(f.header.width, 176);
+  }
+  EXPECT_EQ(r.index.size(), pictures);
+  EXPECT_TRUE(Contains(SentVideo(), r.VideoBytes()));
+  // The display got the same pictures, one message each.
+  for (const auto& piece : media.pieces) EXPECT_TRUE(piece.end_of_message);
+  EXPECT_EQ(media.connection_resets, 1);
+}
+
+TEST_F(SourceRecordTest, TimeLimitedRecordingStopsThenReportsTheLimit) {
+  qvtest::FakeClock clock(1000);
+  camera_ = qvtest::StartCamera(qvtest::SmallCamera());
+  StartSource(camera_->Port(), kTcp, kNvrClientFlavor);
+  ASSERT_TRUE(client_->WaitForNote({NOTIFY_STATE, 0}));
+  const std::string path = dir_.File("limited.h264");
+  ASSERT_EQ(source_->ClientStartRecord(path.c_str(), 60), 1);
+  ASSERT_TRUE(WaitForKeyFrames(1));
+  clock.Advance(60000);  // exactly the limit: not yet over it
+  const uint64_t written = source_->NormalWriter().Stats().byte_count;
+  ASSERT_TRUE(qvtest::PollUntil([&] { return source_->NormalWriter().Stats().byte_count > written; }));
+  EXPECT_TRUE(source_->IsRecording());
+  clock.Advance(1);
+  ASSERT_TRUE(client_->WaitForNote({NOTIFY_RECORD, 4}));
+  EXPECT_EQ(client_->RecordCodes(), (std::vector<int32_t>{0, 1, 4}));
+  EXPECT_FALSE(source_->IsRecording());
+  // Every thread that reads the clock ends before the clock goes.
+  StopSource();
+  camera_.reset();
+  const qvtest::Recording r = qvtest::ReadRecording(path);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.origin, IndexOrigin::kTail);
+  for (const qvtest::RecordedFrame& f : r.frames) {
+    if (f.header.stream != kStreamVideo) continue;
+    EXPECT_LE(f.header.tick, 1000u + 60000u);
+  }
+}
+
+TEST_F(SourceRecordTest, ReconnectionEndsTheRecording) {
+  camera_ = qvtest::StartCamera(qvtest::SmallCamera());
+  StartSource(camera_->Port(), kTcp, kNetClientFlavor);
+  ASSERT_TRUE(client_->WaitForNote({NOTIFY_STATE, 0}));
+  const std::string path = dir_.File("reconnect.h264");
+  ASSERT_EQ(source_->ClientStartRecord(path.c_str(), 0), 1);
+  ASSERT_TRUE(WaitForKeyFrames(1));
+  ASSERT_GT(camera_->DropConnections(), 0);
+  ASSERT_TRUE(client_->WaitForNote({NOTIFY_STATE, 0}, 2));
+  EXPECT_FALSE(source_->IsRecording());
+  // Lost, reconnecting, connecting; the recording ends as the new attempt begins.
+  const std::vector<qvtest::Note> expected{{NOTIFY_STATE, 1}, {NOTIFY_STATE, 0}, {NOTIFY_RECORD, 0},
+                                           {NOTIFY_STATE, 3}, {NOTIFY_STATE, 4}, {NOTIFY_STATE, 1},
+                                           {NOTIFY_RECORD, 1}, {NOTIFY_STATE, 0}};
+  EXPECT_EQ(client_->Notes(), expected);
+  const qvtest::Recording r = qvtest::ReadRecording(path);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.origin, IndexOrigin::kTail);
+  ExpectIndexAtKeyFrames(r, kKindKeyFrame);
+}
+
+}  // namespace
+}  // namespace qvnet

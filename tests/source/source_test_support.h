@@ -1,0 +1,212 @@
+// Test doubles for the stream sources: a client that keeps every notification, a media
+// output that captures what the sources hand to display and sound, RTP packet builders, and
+// helpers to poll a condition with a deadline.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "netclient/include/QVNetClient.h"
+#include "netclient/media/record/record_reader.h"
+#include "netclient/stream/media_output.h"
+#include "netclient/stream/stream_client.h"
+
+namespace qvtest {
+
+using Note = std::pair<uint32_t, int32_t>;  // code, value
+
+class NoteClient : public qvnet::StreamClient {
+ public:
+  NoteClient(qvnet::LibraryContext& context, const qvnet::StreamFlavor& flavor, uint16_t port, int16_t transport_kind)
+      : StreamClient(context, flavor) {
+    transport = transport_kind;
+    address.host = "127.0.0.1";
+    address.port = port;
+    address.text = "127.0.0.1:" + std::to_string(port);
+  }
+
+  void Notify(uint32_t code, int32_t value) override {
+    std::lock_guard guard(mutex_);
+    notes_.emplace_back(code, value);
+    cv_.notify_all();
+  }
+
+  std::vector<Note> Notes() {
+    std::lock_guard guard(mutex_);
+    return notes_;
+  }
+  std::vector<int32_t> States() { return Values(NOTIFY_STATE); }
+  std::vector<int32_t> RecordCodes() { return Values(NOTIFY_RECORD); }
+
+  // Waits at most `timeout_ms` until `pred` holds over the notifications so far.
+  bool WaitFor(const std::function<bool(const std::vector<Note>&)>& pred, int timeout_ms = 5000) {
+    std::unique_lock lock(mutex_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return pred(notes_); });
+  }
+  // Waits until `note` arrived `times` times.
+  bool WaitForNote(Note note, size_t times = 1, int timeout_ms = 5000) {
+    return WaitFor(
+        [&](const std::vector<Note>& notes) {
+          size_t n = 0;
+          for (const Note& x : notes) n += x == note ? 1 : 0;
+          return n >= times;
+        },
+        timeout_ms);
+  }
+
+ private:
+  std::vector<int32_t> Values(uint32_t code) {
+    std::lock_guard guard(mutex_);
+    std::vector<int32_t> values;
+    for (const Note& n : notes_) {
+      if (n.first == code) values.push_back(n.second);
+    }
+    return values;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Note> notes_;
+};
+
+// Captures what a source hands to display and sound. Read the fields under `mutex` while a
+// source runs.
+class TestMediaOutput : public qvnet::MediaOutput {
+ public:
+  struct Piece {
+    std::vector<uint8_t> bytes;
+    bool end_of_message = false;
+  };
+
+  bool StartDisplay() override { return Locked([&] { ++display_starts; }), true; }
+  void StopDisplay() override { Locked([&] { ++display_stops; }); }
+  bool WriteVideo(const uint8_t* data, size_t length, bool end_of_message) override {
+    Locked([&] { pieces.push_back({std::vector<uint8_t>(data, data + length), end_of_message}); });
+    return true;
+  }
+  bool ResetVoiceDecoder(uint8_t) override { return true; }
+  bool DecodeAudio(const uint8_t* frame, size_t length) override {
+    Locked([&] { decoded_frames.emplace_back(frame, frame + length); });
+    return decode_result;
+  }
+  void ResetForConnection() override { Locked([&] { ++connection_resets; }); }
+
+  std::vector<uint8_t> VideoBytes() {
+    std::vector<uint8_t> all;
+    Locked([&] {
+      for (const Piece& p : pieces) all.insert(all.end(), p.bytes.begin(), p.bytes.end());
+    });
+    return all;
+  }
+  void Locked(const std::function<void()>& f) {
+    std::lock_guard guard(mutex);
+    f();
+  }
+
+  std::mutex mutex;
+  bool decode_result = true;
+  int display_starts = 0;
+  int display_stops = 0;
+  int connection_resets = 0;
+  std::vector<Piece> pieces;
+  std::vector<std::vector<uint8_t>> decoded_frames;
+};
+
+// An RTP packet: the 12-byte header (marker, payload type, timestamp) followed by `payload`.
+inline std::vector<uint8_t> RtpPacket(const std::vector<uint8_t>& payload, bool marker = false,
+                                      uint32_t timestamp = 0, uint8_t payload_type = 96) {
+  std::vector<uint8_t> p{0x80, static_cast<uint8_t>((marker ? 0x80 : 0) | payload_type), 0x12, 0x34};
+  for (int shift = 24; shift >= 0; shift -= 8) p.push_back(static_cast<uint8_t>(timestamp >> shift));
+  p.insert(p.end(), {0xAA, 0xBB, 0xCC, 0xDD});  // SSRC
+  p.insert(p.end(), payload.begin(), payload.end());
+  return p;
+}
+
+// Polls `pred` every 5 ms for at most `timeout_ms`.
+inline bool PollUntil(const std::function<bool()>& pred, int timeout_ms = 5000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// A fresh directory under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& name) {
+    path_ = std::filesystem::temp_directory_path() /
+            (name + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  static inline int counter_ = 0;
+  std::filesystem::path path_;
+};
+
+// A record file read back whole: its header, index and every frame record in file order.
+struct RecordedFrame {
+  uint64_t offset = 0;
+  qvnet::FrameHeader header;
+  std::vector<uint8_t> payload;
+};
+
+struct Recording {
+  bool ok = false;
+  qvnet::RecordHeader header;
+  qvnet::IndexOrigin origin = qvnet::IndexOrigin::kScanned;
+  std::vector<qvnet::IndexEntry> index;
+  std::vector<RecordedFrame> frames;
+
+  // The payloads of the video records back to back, from the `first`th video record on.
+  std::vector<uint8_t> VideoBytes(size_t first = 0) const {
+    std::vector<uint8_t> all;
+    size_t n = 0;
+    for (const RecordedFrame& f : frames) {
+      if (f.header.stream != qvnet::kStreamVideo) continue;
+      if (n++ >= first) all.insert(all.end(), f.payload.begin(), f.payload.end());
+    }
+    return all;
+  }
+};
+
+inline Recording ReadRecording(const std::string& path) {
+  Recording r;
+  qvnet::RecordFileReader reader;
+  if (reader.Open(path) != qvnet::RecordOpenResult::kOk) return r;
+  r.header = reader.Header();
+  r.origin = reader.Origin();
+  r.index = reader.Index();
+  std::vector<uint8_t> buffer(qvnet::kMaxPayloadLength + 1);
+  for (int i = 0; i < 1000000; ++i) {
+    RecordedFrame f;
+    f.offset = reader.Position();
+    if (reader.ReadFrame(buffer, f.header) != qvnet::FrameReadResult::kFrame) break;
+    f.payload.assign(buffer.begin(), buffer.begin() + f.header.length);
+    r.frames.push_back(std::move(f));
+  }
+  r.ok = true;
+  return r;
+}
+
+}  // namespace qvtest
