@@ -3,6 +3,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "netclient/stream/av_source_tcp.h"
+#include "netclient/stream/av_source_udp.h"
+#include "netclient/stream/live_media_output.h"
 #include "platform/window_registry.h"
 
 namespace qvnet {
@@ -12,6 +15,8 @@ namespace {
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
 
 }  // namespace
+
+NetClient::NetClient(LibraryContext& context) : StreamClient(context, kNetClientFlavor) {}
 
 NetClient::~NetClient() { StopThreads(); }
 
@@ -35,12 +40,29 @@ bool NetClient::CreateLiveConduits() {
          audio_conduit->Create(kLiveAudioConduitBytes, false, kConduitLowWater, false);
 }
 
+bool NetClient::CreateLiveSource() {
+  media_ = std::make_unique<LiveMediaOutput>(*this);
+  if (transport == 0) {
+    source_ = std::make_unique<CAVSource_RTSP_UDP>(*this, media_.get());
+  } else {
+    source_ = std::make_unique<CAVSource_RTSP_TCP>(*this, media_.get());
+  }
+  if (!source_->Create()) return false;
+  records = source_.get();
+  return true;
+}
+
 bool NetClient::StartBitRateMeter() {
   bit_rate_ = std::make_unique<CBitRate>(BitRateCounters{&received_bytes, &shown_frames, &kbps, &fps});
   return bit_rate_->Start() == qvp::JThread::kStarted;
 }
 
 void NetClient::StopThreads() {
+  if (source_) {
+    source_->Stop();
+    source_->Release();
+    records = nullptr;
+  }
   if (sound) {
     sound->Stop();
     sound.reset();

@@ -21,6 +21,8 @@
 namespace qvnet {
 
 class CAVDisplay;
+class CAVSource;
+class LiveMediaOutput;
 
 static_assert(sizeof(ClientParams) == 300, "ClientParams is 300 bytes");
 static_assert(offsetof(ClientParams, display_window) == 8);
@@ -50,17 +52,22 @@ inline constexpr int32_t kDefaultRegionDisplayMask = 2;
 
 class NetClient : public StreamClient {
  public:
-  explicit NetClient(LibraryContext& context) : StreamClient(context, kNetClientFlavor) {}
+  explicit NetClient(LibraryContext& context);
   ~NetClient() override;
 
   // Copies `p` and parses its address; false when the transport or the address is refused.
   bool Configure(const ClientParams& p);
   // Makes the two conduits of a live client.
   bool CreateLiveConduits();
+  // Makes the display side and the stream source for the client's transport (live clients).
+  bool CreateLiveSource();
   // Starts the bit-rate meter thread.
   bool StartBitRateMeter();
-  // Stops what Start...() started, in reverse order; safe to call more than once.
+  // Stops the source (its recordings, receivers and display with it), the sound player and the
+  // bit-rate meter, in that order; safe to call more than once.
   void StopThreads();
+
+  CAVSource* Source() const { return source_.get(); }
 
   void Notify(uint32_t code, int32_t value) override;
 
@@ -117,6 +124,9 @@ class NetClient : public StreamClient {
 
  private:
   std::unique_ptr<CBitRate> bit_rate_;
+  // Declared last: the source uses the media output, both use everything above.
+  std::unique_ptr<LiveMediaOutput> media_;
+  std::unique_ptr<CAVSource> source_;
 };
 
 }  // namespace qvnet

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "netclient/stream/av_source.h"
+
 namespace qvnet {
 
 NetLibraryState& NetLibrary() {
@@ -20,8 +22,13 @@ QVNET_HANDLE StartLiveClient(const ClientParams& params) {
   if (client->handle == 0) return 0;
   // Threads start in the order sound, source, bit-rate meter; a failure stops what started
   // (the client's destructor stops every thread it owns).
+  if (!client->CreateLiveSource()) {
+    lib.clients.Remove(client->handle);
+    return 0;
+  }
   client->sound = std::make_unique<CAVSound>(*client->audio_conduit, client->sound_unavailable);
-  if (client->sound->Start() != qvp::JThread::kStarted || !client->StartBitRateMeter()) {
+  if (client->sound->Start() != qvp::JThread::kStarted || client->Source()->Start() != qvp::JThread::kStarted ||
+      !client->StartBitRateMeter()) {
     lib.clients.Remove(client->handle);
     return 0;
   }

@@ -2,6 +2,8 @@
 // folder, and a full read-back of a record file with the checks every file must pass.
 #pragma once
 
+#include "tests/support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,22 +87,6 @@ class FakeRecordFile final : public qvnet::RecordFile {
 inline qvnet::RecordFileFactory FakeDisk::Factory() {
   return [this] { return std::make_unique<FakeRecordFile>(*this); };
 }
-
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qv_record_XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data()) ? tmpl : std::string();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

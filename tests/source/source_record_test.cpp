@@ -33,33 +33,6 @@ class SourceRecordTest : public qvtest::SourceTest {
   qvtest::TempDir dir_{"qv-source-record"};
 };
 
-bool Contains(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& needle) {
-  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
-}
-
-// Every index entry points at a video record of `kind` whose tick equals the entry's.
-void ExpectIndexAtKeyFrames(const qvtest::Recording& r, uint8_t kind) {
-  ASSERT_FALSE(r.index.empty());
-  for (const IndexEntry& e : r.index) {
-    const auto it = std::find_if(r.frames.begin(), r.frames.end(),
-                                 [&](const qvtest::RecordedFrame& f) { return f.offset == e.offset; });
-    ASSERT_NE(it, r.frames.end()) << e.offset;
-    EXPECT_EQ(it->header.stream, kStreamVideo);
-    EXPECT_EQ(it->header.kind, kind);
-    EXPECT_EQ(it->header.tick, e.tick);
-  }
-}
-
-// The voice frames of the recording without their 4-byte headers.
-std::vector<uint8_t> RecordedAudioPayloads(const qvtest::Recording& r) {
-  std::vector<uint8_t> all;
-  for (const qvtest::RecordedFrame& f : r.frames) {
-    if (f.header.stream != kStreamAudio || f.payload.size() < 4) continue;
-    all.insert(all.end(), f.payload.begin() + 4, f.payload.end());
-  }
-  return all;
-}
-
 TEST_F(SourceRecordTest, H264RecordingEqualsTheStreamTheCameraSent) {
   for (int16_t transport : {kTcp, kUdp}) {
     SCOPED_TRACE(transport == kUdp ? "udp" : "tcp");
@@ -80,7 +53,7 @@ TEST_F(SourceRecordTest, H264RecordingEqualsTheStreamTheCameraSent) {
     EXPECT_EQ(r.header.width, 176);
     EXPECT_EQ(r.header.height, 144);
     EXPECT_EQ(r.header.audio_codec, 1);
-    ExpectIndexAtKeyFrames(r, kKindKeyFrame);
+    qvtest::ExpectIndexAtKeyFrames(r, kKindKeyFrame);
     // From the first key frame the recording saw, the video is the camera's Annex B stream.
     size_t first_key = 0;
     for (const qvtest::RecordedFrame& f : r.frames) {
@@ -89,14 +62,14 @@ TEST_F(SourceRecordTest, H264RecordingEqualsTheStreamTheCameraSent) {
     }
     const std::vector<uint8_t> video = r.VideoBytes(first_key);
     ASSERT_GT(video.size(), 1000u);
-    EXPECT_TRUE(Contains(SentVideo(), video));
+    EXPECT_TRUE(qvtest::ContainsBytes(SentVideo(), video));
     for (const qvtest::RecordedFrame& f : r.frames) {
       if (f.header.stream != kStreamVideo) continue;
       EXPECT_EQ(f.header.width, 0);  // the recording library does not fill the picture size
     }
-    const std::vector<uint8_t> audio = RecordedAudioPayloads(r);
+    const std::vector<uint8_t> audio = r.AudioPayloads();
     ASSERT_FALSE(audio.empty());
-    EXPECT_TRUE(Contains(SentAudio(), audio));
+    EXPECT_TRUE(qvtest::ContainsBytes(SentAudio(), audio));
     camera_.reset();
   }
 }
@@ -117,7 +90,7 @@ TEST_F(SourceRecordTest, JpegRecordingOverTcp) {
   const qvtest::Recording r = qvtest::ReadRecording(path);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.header.payload_type, kPayloadTypeJpeg);
-  ExpectIndexAtKeyFrames(r, kKindKeyFrame);
+  qvtest::ExpectIndexAtKeyFrames(r, kKindKeyFrame);
   size_t pictures = 0;
   for (const qvtest::RecordedFrame& f : r.frames) {
     if (f.header.stream != kStreamVideo) continue;
@@ -128,7 +101,7 @@ TEST_F(SourceRecordTest, JpegRecordingOverTcp) {
     EXPECT_EQ(f.header.width, 176);
   }
   EXPECT_EQ(r.index.size(), pictures);
-  EXPECT_TRUE(Contains(SentVideo(), r.VideoBytes()));
+  EXPECT_TRUE(qvtest::ContainsBytes(SentVideo(), r.VideoBytes()));
   // The display got the same pictures, one message each.
   for (const auto& piece : media.pieces) EXPECT_TRUE(piece.end_of_message);
   EXPECT_EQ(media.connection_resets, 1);
@@ -180,7 +153,7 @@ TEST_F(SourceRecordTest, ReconnectionEndsTheRecording) {
   const qvtest::Recording r = qvtest::ReadRecording(path);
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.origin, IndexOrigin::kTail);
-  ExpectIndexAtKeyFrames(r, kKindKeyFrame);
+  qvtest::ExpectIndexAtKeyFrames(r, kKindKeyFrame);
 }
 
 }  // namespace

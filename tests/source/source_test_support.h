@@ -20,6 +20,9 @@
 #include "netclient/media/record/record_reader.h"
 #include "netclient/stream/media_output.h"
 #include "netclient/stream/stream_client.h"
+#include "tests/support/poll.h"
+#include "tests/support/recording_readback.h"
+#include "tests/support/temp_dir.h"
 
 namespace qvtest {
 
@@ -130,83 +133,6 @@ inline std::vector<uint8_t> RtpPacket(const std::vector<uint8_t>& payload, bool 
   p.insert(p.end(), {0xAA, 0xBB, 0xCC, 0xDD});  // SSRC
   p.insert(p.end(), payload.begin(), payload.end());
   return p;
-}
-
-// Polls `pred` every 5 ms for at most `timeout_ms`.
-inline bool PollUntil(const std::function<bool()>& pred, int timeout_ms = 5000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
-// A fresh directory under the system's temporary folder, removed with the object.
-class TempDir {
- public:
-  explicit TempDir(const std::string& name) {
-    path_ = std::filesystem::temp_directory_path() /
-            (name + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  static inline int counter_ = 0;
-  std::filesystem::path path_;
-};
-
-// A record file read back whole: its header, index and every frame record in file order.
-struct RecordedFrame {
-  uint64_t offset = 0;
-  qvnet::FrameHeader header;
-  std::vector<uint8_t> payload;
-};
-
-struct Recording {
-  bool ok = false;
-  qvnet::RecordHeader header;
-  qvnet::IndexOrigin origin = qvnet::IndexOrigin::kScanned;
-  std::vector<qvnet::IndexEntry> index;
-  std::vector<RecordedFrame> frames;
-
-  // The payloads of the video records back to back, from the `first`th video record on.
-  std::vector<uint8_t> VideoBytes(size_t first = 0) const {
-    std::vector<uint8_t> all;
-    size_t n = 0;
-    for (const RecordedFrame& f : frames) {
-      if (f.header.stream != qvnet::kStreamVideo) continue;
-      if (n++ >= first) all.insert(all.end(), f.payload.begin(), f.payload.end());
-    }
-    return all;
-  }
-};
-
-inline Recording ReadRecording(const std::string& path) {
-  Recording r;
-  qvnet::RecordFileReader reader;
-  if (reader.Open(path) != qvnet::RecordOpenResult::kOk) return r;
-  r.header = reader.Header();
-  r.origin = reader.Origin();
-  r.index = reader.Index();
-  std::vector<uint8_t> buffer(qvnet::kMaxPayloadLength + 1);
-  for (int i = 0; i < 1000000; ++i) {
-    RecordedFrame f;
-    f.offset = reader.Position();
-    if (reader.ReadFrame(buffer, f.header) != qvnet::FrameReadResult::kFrame) break;
-    f.payload.assign(buffer.begin(), buffer.begin() + f.header.length);
-    r.frames.push_back(std::move(f));
-  }
-  r.ok = true;
-  return r;
 }
 
 }  // namespace qvtest

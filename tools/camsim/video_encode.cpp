@@ -9,6 +9,7 @@
 #include "tools/camsim/video_clip.h"
 
 extern "C" {
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
@@ -91,6 +92,8 @@ CodecContextPtr NewContext(const char* encoder, const CameraOptions& options, st
 }
 
 bool Open(AVCodecContext* ctx, std::string* error) {
+  // The encoders' statistics would bury a test's own output; errors still show.
+  if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
   const int rc = avcodec_open2(ctx, ctx->codec, nullptr);
   if (rc < 0) *error = std::string("cannot open encoder ") + ctx->codec->name + ": " + AvErrorText(rc);
   return rc >= 0;
