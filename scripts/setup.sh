@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs (idempotent), then configures and builds.
-#   scripts/setup.sh [--asan|--tsan] [--build-dir DIR] [--no-build] [--release]
+#   scripts/setup.sh [--asan|--tsan] [--build-dir DIR] [--no-build] [--release] [--target T]...
 # The default build directory is build/ (build-asan/ and build-tsan/ for the sanitizer builds).
 set -euo pipefail
 
@@ -18,6 +18,7 @@ sanitizer=""
 build_dir=""
 do_build=1
 build_type=RelWithDebInfo
+targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --asan) sanitizer=asan ;;
@@ -25,6 +26,7 @@ while [ $# -gt 0 ]; do
     --build-dir) build_dir="$2"; shift ;;
     --no-build) do_build=0 ;;
     --release) build_type=Release ;;
+    --target) targets+=("$2"); shift ;;
     -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
     *) echo "setup.sh: unknown option $1" >&2; exit 2 ;;
   esac
@@ -55,4 +57,4 @@ case "$sanitizer" in
 esac
 
 cmake -S . -B "$build_dir" "${cmake_args[@]}"
-cmake --build "$build_dir" -- -j"$(nproc)"
+cmake --build "$build_dir" ${targets[@]:+--target "${targets[@]}"} -- -j"$(nproc)"
