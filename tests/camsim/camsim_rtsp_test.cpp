@@ -9,6 +9,7 @@
 
 #include "tests/camsim/test_socket.h"
 #include "tools/camsim/camera.h"
+#include "tests/support/camera_helpers.h"
 
 namespace {
 
@@ -17,21 +18,9 @@ using camsim_test::QuotedAfter;
 using camsim_test::TestSocket;
 
 camsim::CameraOptions SmallCamera() {
-  camsim::CameraOptions o;
-  o.width = 176;
-  o.height = 144;
-  o.fps = 10;
-  o.kbps = 256;
-  o.clip_seconds = 1;
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.mtu = 600;  // small, so that IDR pictures travel as FU-A fragments
   return o;
-}
-
-std::unique_ptr<camsim::Camera> StartCamera(const camsim::CameraOptions& options) {
-  auto camera = std::make_unique<camsim::Camera>(options);
-  std::string error;
-  EXPECT_TRUE(camera->Start(&error)) << error;
-  return camera;
 }
 
 // The recorder's client: fixed request texts, RFC 2069 Digest over the base URI.
@@ -109,7 +98,7 @@ TEST(CamsimRtsp, DigestDialectGetsInterleavedH264ThatMatchesTheLog) {
   camsim::CameraOptions options = SmallCamera();
   options.user = "admin";
   options.password = "secret";
-  auto camera = StartCamera(options);
+  auto camera = qvtest::StartCamera(options);
   DialectClient client(camera->Port());
   ASSERT_TRUE(client.socket.ok());
 
@@ -196,7 +185,7 @@ TEST(CamsimRtsp, RefusedCredentialsGetRefusedAgain) {
   camsim::CameraOptions options = SmallCamera();
   options.user = "admin";
   options.password = "secret";
-  auto camera = StartCamera(options);
+  auto camera = qvtest::StartCamera(options);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     camera->SetRefuseAuth(c.refuse);
@@ -210,7 +199,7 @@ TEST(CamsimRtsp, RefusedCredentialsGetRefusedAgain) {
 TEST(CamsimRtsp, UdpDeliversRtpToTheClientPort) {
   camsim::CameraOptions options = SmallCamera();
   options.audio = camsim::AudioCodec::kNone;
-  auto camera = StartCamera(options);
+  auto camera = qvtest::StartCamera(options);
   DialectClient client(camera->Port());
   TestSocket rtp;
   ASSERT_TRUE(rtp.ok());
@@ -237,7 +226,7 @@ TEST(CamsimRtsp, JpegPicturesFollowTheCameraDialect) {
   options.video = camsim::VideoCodec::kJpeg;
   options.audio = camsim::AudioCodec::kNone;
   options.mtu = 1000;
-  auto camera = StartCamera(options);
+  auto camera = qvtest::StartCamera(options);
   DialectClient client(camera->Port());
   const std::string describe = client.Describe();
   EXPECT_NE(describe.find("m=video 0 RTP/AVP 26\r\na=rtpmap:26 JPEG/90000\r\n"), std::string::npos) << describe;
@@ -319,7 +308,7 @@ TEST(CamsimRtsp, OptionsShapeTheAnswersForBadInputTests) {
     SCOPED_TRACE(c.name);
     CameraOptions options = SmallCamera();
     c.set(&options);
-    auto camera = StartCamera(options);
+    auto camera = qvtest::StartCamera(options);
     DialectClient client(camera->Port());
     const std::string describe = client.Describe();
     ASSERT_NE(describe.find("200 OK"), std::string::npos) << describe;
@@ -334,7 +323,7 @@ TEST(CamsimRtsp, OptionsShapeTheAnswersForBadInputTests) {
 }
 
 TEST(CamsimRtsp, PausedVideoResumesAtAKeyFrameAndDropCloses) {
-  auto camera = StartCamera(SmallCamera());
+  auto camera = qvtest::StartCamera(SmallCamera());
   DialectClient client(camera->Port());
   ASSERT_NE(client.Describe().find("200 OK"), std::string::npos);
   ASSERT_NE(client.Setup('0', "RTP/AVP/TCP;unicast;interleaved=0-1").find("200 OK"), std::string::npos);
@@ -380,7 +369,7 @@ TEST(CamsimRtsp, FfprobeReadsVideoAndAudioOverTcp) {
   if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffprobe is not installed";
   camsim::CameraOptions options = SmallCamera();
   options.audio = camsim::AudioCodec::kG726_32;
-  auto camera = StartCamera(options);
+  auto camera = qvtest::StartCamera(options);
   const std::string command = "timeout 30 ffprobe -v error -rtsp_transport tcp -show_entries "
                               "stream=codec_name,width,sample_rate -of csv=p=0 rtsp://127.0.0.1:" +
                               std::to_string(camera->Port()) + "/0 2>&1";

@@ -15,21 +15,12 @@
 #include "tests/rtsp/recording_client.h"
 #include "tests/support/fake_clock.h"
 #include "tools/camsim/camera.h"
+#include "tests/support/camera_helpers.h"
 
 namespace qvnet {
 namespace {
 
-using Note = qvtest::RecordingClient::Note;
-
-camsim::CameraOptions SmallCamera() {
-  camsim::CameraOptions o;
-  o.width = 176;
-  o.height = 144;
-  o.fps = 10;
-  o.kbps = 256;
-  o.clip_seconds = 1;
-  return o;
-}
+using Note = qvtest::Note;
 
 // Polls `done` every 10 ms for at most `ms`.
 template <typename F>
@@ -43,7 +34,7 @@ bool WaitUntil(F done, int ms = 3000) {
 
 class MctpTest : public ::testing::Test {
  protected:
-  void StartCamera(const camsim::CameraOptions& options = SmallCamera()) {
+  void StartCamera(const camsim::CameraOptions& options = qvtest::SmallCamera()) {
     camera_ = std::make_unique<camsim::Camera>(options);
     std::string error;
     ASSERT_TRUE(camera_->Start(&error)) << error;
@@ -183,7 +174,7 @@ TEST_F(EventChannelTest, MotionAndAlarmBecomeNotifications) {
 
 TEST_F(EventChannelTest, SilentCameraKeepsTheChannelAndGetsKeepAlivesEveryTenSeconds) {
   qvtest::FakeClock clock(5000);
-  camsim::CameraOptions o = SmallCamera();
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.silent = true;
   StartCamera(o);
   Connect();

@@ -10,7 +10,7 @@
 namespace qvnet {
 namespace {
 
-using Note = qvtest::RecordingClient::Note;
+using Note = qvtest::Note;
 
 TEST(MctpRequests, ExactTexts) {
   MDRegionTable table{};

@@ -18,28 +18,11 @@
 #include "tests/support/temp_dir.h"
 #include "tools/camsim/camera.h"
 #include "tools/camsim/simulator.h"
+#include "tests/support/camera_helpers.h"
 
 namespace {
 
 constexpr uint32_t kMessage = 9024 + 7;
-
-camsim::CameraOptions SmallCamera() {
-  camsim::CameraOptions o;
-  o.width = 176;
-  o.height = 144;
-  o.fps = 10;
-  o.kbps = 256;
-  o.clip_seconds = 1;
-  return o;
-}
-
-uint16_t ClosedPort() {
-  qvp::Socket s = qvp::Socket::Tcp();
-  in_addr loopback{};
-  loopback.s_addr = htonl(INADDR_LOOPBACK);
-  if (!qvp::Listen(s, loopback, 0, 1)) return 0;
-  return qvp::LocalPort(s);
-}
 
 class NvrClientTest : public ::testing::Test {
  protected:
@@ -102,7 +85,7 @@ class NvrClientTest : public ::testing::Test {
 };
 
 TEST_F(NvrClientTest, RefusedPasswordOverTcpIsReportedAndRetriedForEver) {
-  camsim::CameraOptions o = SmallCamera();
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.user = "admin";
   o.password = "right";
   camsim::Camera camera(o);
@@ -116,7 +99,7 @@ TEST_F(NvrClientTest, RefusedPasswordOverTcpIsReportedAndRetriedForEver) {
 }
 
 TEST_F(NvrClientTest, TcpGivesUpWithStateTwoAndUdpReportsOnlyTheEnd) {
-  const uint16_t port = ClosedPort();
+  const uint16_t port = qvtest::ClosedPort();
   QVNVR_SetWaitTime(1, 1, 0);
   const QVNVR_HANDLE tcp = Start(port, 1);
   ASSERT_NE(tcp, 0u);
@@ -132,7 +115,7 @@ TEST_F(NvrClientTest, TcpGivesUpWithStateTwoAndUdpReportsOnlyTheEnd) {
 
 TEST_F(NvrClientTest, StopDuringTheReconnectWaitPostsNothingMore) {
   QVNVR_SetWaitTime(1, -1, 5);
-  const QVNVR_HANDLE h = Start(ClosedPort(), 1);
+  const QVNVR_HANDLE h = Start(qvtest::ClosedPort(), 1);
   ASSERT_NE(h, 0u);
   EXPECT_EQ(NextStates(1), (std::vector<int32_t>{1}));
   // The failed attempt is followed by a 5 s wait; stop well inside it.
@@ -142,7 +125,7 @@ TEST_F(NvrClientTest, StopDuringTheReconnectWaitPostsNothingMore) {
 }
 
 TEST_F(NvrClientTest, RecordCallsRefuseARunningOrIdleRecording) {
-  camsim::Camera camera(SmallCamera());
+  camsim::Camera camera(qvtest::SmallCamera());
   std::string error;
   ASSERT_TRUE(camera.Start(&error)) << error;
   qvtest::TempDir dir("qv_nvrclient");
@@ -177,7 +160,7 @@ TEST_F(NvrClientTest, SixteenCamerasRecordedAtOnceLoseNothing) {
   constexpr int kCameras = 16;
   camsim::Simulator sim;
   std::string error;
-  ASSERT_TRUE(sim.Start(SmallCamera(), kCameras, &error)) << error;
+  ASSERT_TRUE(sim.Start(qvtest::SmallCamera(), kCameras, &error)) << error;
   qvtest::TempDir dir("qv_nvrclient16");
   QVNVR_SetWaitTime(3, -1, 1);
   std::vector<QVNVR_HANDLE> clients;

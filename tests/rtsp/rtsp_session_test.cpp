@@ -15,26 +15,10 @@
 #include "tests/rtsp/canned_peer.h"
 #include "tests/rtsp/recording_client.h"
 #include "tools/camsim/camera.h"
+#include "tests/support/camera_helpers.h"
 
 namespace qvnet {
 namespace {
-
-camsim::CameraOptions SmallCamera() {
-  camsim::CameraOptions o;
-  o.width = 176;
-  o.height = 144;
-  o.fps = 10;
-  o.kbps = 256;
-  o.clip_seconds = 1;
-  return o;
-}
-
-std::unique_ptr<camsim::Camera> StartCamera(const camsim::CameraOptions& options) {
-  auto camera = std::make_unique<camsim::Camera>(options);
-  std::string error;
-  EXPECT_TRUE(camera->Start(&error)) << error;
-  return camera;
-}
 
 std::vector<std::string> RtspRequests(const camsim::Camera& camera) {
   std::vector<std::string> texts;
@@ -86,7 +70,7 @@ class RtspSessionTest : public ::testing::Test {
 };
 
 TEST_F(RtspSessionTest, TcpWithoutChallengeSendsExactTextsAndTakesTheDescription) {
-  auto camera = StartCamera(SmallCamera());
+  auto camera = qvtest::StartCamera(qvtest::SmallCamera());
   ASSERT_EQ(RunSetup(*camera, 1), CRtspSession::kSetupPlaying);
   const std::string session = session_->SessionId();
   ASSERT_FALSE(session.empty());
@@ -114,10 +98,10 @@ TEST_F(RtspSessionTest, TcpWithoutChallengeSendsExactTextsAndTakesTheDescription
 }
 
 TEST_F(RtspSessionTest, DigestOnEveryRequestAfterTheChallengeOverUdp) {
-  camsim::CameraOptions o = SmallCamera();
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.user = "admin";
   o.password = "s3cret";
-  auto camera = StartCamera(o);
+  auto camera = qvtest::StartCamera(o);
   ASSERT_EQ(RunSetup(*camera, 0, "admin", "s3cret"), CRtspSession::kSetupPlaying);
   ASSERT_TRUE(session_->SetTimeouts(500, 500));
   EXPECT_TRUE(session_->TearDown());
@@ -143,10 +127,10 @@ TEST_F(RtspSessionTest, DigestOnEveryRequestAfterTheChallengeOverUdp) {
 }
 
 TEST_F(RtspSessionTest, RefusedAccountIsReportedApartFromFailures) {
-  camsim::CameraOptions o = SmallCamera();
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.user = "admin";
   o.password = "right";
-  auto camera = StartCamera(o);
+  auto camera = qvtest::StartCamera(o);
   EXPECT_EQ(RunSetup(*camera, 1, "admin", "wrong"), CRtspSession::kSetupRefused);
   EXPECT_EQ(WaitForRequests(*camera, 2).size(), 2u) << "one challenge only";
 
@@ -171,7 +155,7 @@ TEST_F(RtspSessionTest, UdpPortsFallBackWhenTaken) {
   // Taken by us, or already by someone else: either way not free for the session.
   qvp::Socket video_blocker = qvp::OpenUdp(any, CRtspSession::kVideoBasePort);
   qvp::Socket audio_blocker = qvp::OpenUdp(any, CRtspSession::kAudioBasePort);
-  auto camera = StartCamera(SmallCamera());
+  auto camera = qvtest::StartCamera(qvtest::SmallCamera());
   ASSERT_EQ(RunSetup(*camera, 0), CRtspSession::kSetupPlaying);
   const uint16_t vport = session_->VideoClientPort();
   const uint16_t aport = session_->AudioClientPort();
@@ -184,9 +168,9 @@ TEST_F(RtspSessionTest, UdpPortsFallBackWhenTaken) {
 }
 
 TEST_F(RtspSessionTest, SessionIdWithTimeoutParameterKeepsTheDigits) {
-  camsim::CameraOptions o = SmallCamera();
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.session_timeout = true;
-  auto camera = StartCamera(o);
+  auto camera = qvtest::StartCamera(o);
   ASSERT_EQ(RunSetup(*camera, 1), CRtspSession::kSetupPlaying);
   const std::string id = session_->SessionId();
   ASSERT_FALSE(id.empty());
@@ -202,10 +186,10 @@ TEST_F(RtspSessionTest, ServerLineMissingOrGarbledKeepsPreviousParameters) {
   const Case cases[] = {{camsim::ServerHeader::kOmit, ""},
                         {camsim::ServerHeader::kCustom, "704*99999999999*25*512"}};
   for (const Case& c : cases) {
-    camsim::CameraOptions o = SmallCamera();
+    camsim::CameraOptions o = qvtest::SmallCamera();
     o.server_header = c.header;
     o.server_header_text = c.text;
-    auto camera = StartCamera(o);
+    auto camera = qvtest::StartCamera(o);
     ASSERT_EQ(RunSetup(*camera, 1), CRtspSession::kSetupPlaying) << c.text;
     EXPECT_EQ(client_->width, 720) << c.text;
     EXPECT_EQ(client_->height, 576) << c.text;
@@ -215,9 +199,9 @@ TEST_F(RtspSessionTest, ServerLineMissingOrGarbledKeepsPreviousParameters) {
 }
 
 TEST_F(RtspSessionTest, DescriptionWithOneTrackFailsBeforeAnySetup) {
-  camsim::CameraOptions o = SmallCamera();
+  camsim::CameraOptions o = qvtest::SmallCamera();
   o.audio_without_control = true;
-  auto camera = StartCamera(o);
+  auto camera = qvtest::StartCamera(o);
   EXPECT_EQ(RunSetup(*camera, 1), CRtspSession::kSetupFailed);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(RtspRequests(*camera).size(), 1u);

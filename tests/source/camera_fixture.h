@@ -16,37 +16,12 @@
 #include "platform/socket.h"
 #include "tests/source/source_test_support.h"
 #include "tools/camsim/camera.h"
+#include "tests/support/camera_helpers.h"
 
 namespace qvtest {
 
 inline constexpr int16_t kUdp = 0;
 inline constexpr int16_t kTcp = 1;
-
-inline camsim::CameraOptions SmallCamera() {
-  camsim::CameraOptions o;
-  o.width = 176;
-  o.height = 144;
-  o.fps = 10;
-  o.kbps = 256;
-  o.clip_seconds = 1;
-  return o;
-}
-
-inline std::unique_ptr<camsim::Camera> StartCamera(const camsim::CameraOptions& options) {
-  auto camera = std::make_unique<camsim::Camera>(options);
-  std::string error;
-  EXPECT_TRUE(camera->Start(&error)) << error;
-  return camera;
-}
-
-// A port on 127.0.0.1 where nothing listens: connections to it are refused at once.
-inline uint16_t ClosedPort() {
-  qvp::Socket s = qvp::Socket::Tcp();
-  in_addr loopback{};
-  loopback.s_addr = htonl(INADDR_LOOPBACK);
-  if (!qvp::Listen(s, loopback, 0, 1)) return 0;
-  return qvp::LocalPort(s);  // closed again when `s` goes
-}
 
 inline size_t CountRequests(const camsim::Camera& camera, const std::string& method) {
   size_t n = 0;
