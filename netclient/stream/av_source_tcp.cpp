@@ -39,6 +39,8 @@ void CAVSource_RTSP_TCP::Release() {
 void CAVSource_RTSP_TCP::Stop() {
   stop_ = true;
   stop_event_.Set();
+  // A registration of the event channel may be waiting up to 10 s for the camera's answer.
+  if (events_ != nullptr) events_->Abort();
   if (session_ != nullptr) {
     session_->SetTimeouts(kStopTimeoutMs, kStopTimeoutMs);
     if (connected_) session_->TearDownTcp();

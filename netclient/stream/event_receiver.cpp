@@ -63,23 +63,41 @@ CEventReceiver2::~CEventReceiver2() { Stop(); }
 
 bool CEventReceiver2::Register() {
   if (IsRunning()) return false;  // the running thread owns the socket
-  socket_.Close();
+  {
+    std::lock_guard guard(socket_lock_);
+    socket_.Close();
+  }
   stop_ = false;
   fill_ = 0;
   qvp::Socket socket = MctpConnect(client_.address.host, client_.address.port, kRegistrationTimeouts);
   if (!socket.IsValid()) return false;
+  {
+    // Published before the exchange, whose answer may take up to 10 s: Abort() can shut it.
+    std::lock_guard guard(socket_lock_);
+    if (stop_) return false;
+    socket_ = std::move(socket);
+  }
   const std::optional<std::string> answer =
-      MctpExchange(socket, MctpRegistration(session_.SessionId(), client_.stream_number));
-  if (!answer || !RegistrationAccepted(*answer)) return false;
-  if (!qvp::SetRecvTimeout(socket, kLoopRecvTimeoutMs)) return false;
-  socket_ = std::move(socket);
-  return true;
+      MctpExchange(socket_, MctpRegistration(session_.SessionId(), client_.stream_number));
+  const bool ok = answer && RegistrationAccepted(*answer) && !stop_ &&
+                  qvp::SetRecvTimeout(socket_, kLoopRecvTimeoutMs);
+  if (!ok) {
+    std::lock_guard guard(socket_lock_);
+    socket_.Close();
+  }
+  return ok;
+}
+
+void CEventReceiver2::Abort() {
+  stop_ = true;
+  std::lock_guard guard(socket_lock_);
+  socket_.Shutdown();
 }
 
 void CEventReceiver2::Stop() {
-  stop_ = true;
-  socket_.Shutdown();
+  Abort();
   Join();
+  std::lock_guard guard(socket_lock_);
   socket_.Close();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <mutex>
 #include <atomic>
 #include <cstddef>
 #include <string_view>
@@ -43,6 +44,9 @@ class CEventReceiver2 : public qvp::JThread {
   bool Register();
   // Sets the stop flag, wakes the thread, waits for it and closes the socket.
   void Stop();
+  // From another thread: cuts a registration that is waiting for the camera's answer short
+  // (it then fails at once) and wakes a running thread. The owner still calls Stop().
+  void Abort();
 
  protected:
   void Thread() override;
@@ -54,7 +58,10 @@ class CEventReceiver2 : public qvp::JThread {
 
   StreamClient& client_;
   const CRtspSession& session_;
-  qvp::Socket socket_;  // changed only while the thread is not running
+  // Changed only while the thread is not running, under socket_lock_ so that Abort() from
+  // another thread can reach the registration in progress.
+  qvp::Socket socket_;
+  std::mutex socket_lock_;
   std::atomic<bool> stop_{false};
   std::array<char, kBufferSize> buffer_{};
   size_t fill_ = 0;

@@ -223,5 +223,23 @@ TEST_F(EventChannelTest, RegistrationWithoutAPlayingSessionIsRefused) {
   EXPECT_FALSE(receiver.Register());
 }
 
+// A camera that takes the registration but never answers it would hold a stopping source for
+// the whole 10 s receive time-out; Abort() from the stopping thread cuts it short.
+TEST(EventRegistrationTest, AbortCutsAWaitingRegistrationShort) {
+  qvtest::CannedPeer silent({}, 0, 1, /*hold=*/true);
+  LibraryContext context;
+  qvtest::RecordingClient client(context, silent.Port());
+  CRtspSession session(client);
+  CEventReceiver2 receiver(client, session);
+  std::thread stopper([&] {
+    ASSERT_TRUE(WaitUntil([&] { return !silent.Requests().empty(); }));
+    receiver.Abort();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(receiver.Register());
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
 }  // namespace
 }  // namespace qvnet
