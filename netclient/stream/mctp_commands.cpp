@@ -71,13 +71,20 @@ bool PTZCtrl(StreamClient& client, int command, int value) {
   return Run(client, MctpPtz(client.stream_number, command, value), kPtzTimeouts).has_value();
 }
 
-std::optional<TalkChannel> OpenTalkChannel(StreamClient& client) {
+qvp::Socket ConnectTalk(const StreamClient& client) {
   const MctpSocketExtras extras{.no_delay = true, .send_buffer = 8192, .recv_buffer = 16384};
+  return MctpConnect(client.address.host, client.address.port, kTalkTimeouts, extras);
+}
+
+bool NegotiateTalk(const qvp::Socket& socket, const StreamClient& client, bool* talk_back) {
+  const std::optional<std::string> answer = MctpExchange(socket, MctpTalk(client.stream_number, kTalkCodec));
+  return answer && ReadTalkAnswer(*answer, talk_back);
+}
+
+std::optional<TalkChannel> OpenTalkChannel(StreamClient& client) {
   TalkChannel channel;
-  channel.socket = MctpConnect(client.address.host, client.address.port, kTalkTimeouts, extras);
-  if (!channel.socket.IsValid()) return std::nullopt;
-  const std::optional<std::string> answer = MctpExchange(channel.socket, MctpTalk(client.stream_number, kTalkCodec));
-  if (!answer || !ReadTalkAnswer(*answer, &channel.talk_back)) return std::nullopt;
+  channel.socket = ConnectTalk(client);
+  if (!channel.socket.IsValid() || !NegotiateTalk(channel.socket, client, &channel.talk_back)) return std::nullopt;
   return channel;
 }
 

@@ -36,7 +36,14 @@ struct TalkChannel {
 // Voice codec announced when opening talk (G.726 at 32 kbit/s).
 inline constexpr int kTalkCodec = 6;
 
-// The talk negotiation; nullopt (socket closed) when the camera refused or did not answer.
+// The talk negotiation in two steps, so that a talk session can publish the socket between them
+// (and shut it down from another thread while the camera takes its time to answer): the
+// connected talk socket (time-outs and small-packet options set; invalid on failure), then the
+// request and the answer check (true when the camera accepted; `talk_back` set).
+qvp::Socket ConnectTalk(const StreamClient& client);
+bool NegotiateTalk(const qvp::Socket& socket, const StreamClient& client, bool* talk_back);
+
+// Both steps; nullopt (socket closed) when the camera refused or did not answer.
 std::optional<TalkChannel> OpenTalkChannel(StreamClient& client);
 
 }  // namespace qvnet

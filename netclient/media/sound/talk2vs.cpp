@@ -1,22 +1,8 @@
 #include "netclient/media/sound/talk2vs.h"
 
-#include <optional>
-#include <string>
-
 #include "netclient/stream/mctp_commands.h"
-#include "netclient/stream/mctp_message.h"
-#include "netclient/stream/mctp_transaction.h"
 
 namespace qvnet {
-
-namespace {
-
-// The talk connection: connect within 3 s, 10 s send and receive time-outs, and small-packet
-// settings, since it carries a voice frame every 40 ms.
-constexpr MctpTimeouts kTalkTimeouts{3000, 10000, 10000};
-constexpr MctpSocketExtras kTalkSocket{.no_delay = true, .send_buffer = 8192, .recv_buffer = 16384};
-
-}  // namespace
 
 CTalk2VS::CTalk2VS(StreamClient& client, TalkTimings timings) : client_(client), timings_(timings) {}
 
@@ -47,18 +33,17 @@ void CTalk2VS::Thread() {
 }
 
 bool CTalk2VS::Negotiate() {
-  qvp::Socket socket = MctpConnect(client_.address.host, client_.address.port, kTalkTimeouts, kTalkSocket);
+  qvp::Socket socket = ConnectTalk(client_);
   if (!socket.IsValid()) return false;
   {
     qvp::LockGuard guard(socket_lock_);
     if (stopping_) return false;
     socket_ = std::move(socket);
   }
-  const std::optional<std::string> answer = MctpExchange(socket_, MctpTalk(client_.stream_number, kTalkCodec));
   bool talk_back = false;
-  if (!answer || !ReadTalkAnswer(*answer, &talk_back)) return false;
+  if (!NegotiateTalk(socket_, client_, &talk_back)) return false;
   talk_back_ = talk_back;
-  if (timings_.recv_timeout_ms != kTalkTimeouts.recv_ms) qvp::SetRecvTimeout(socket_, timings_.recv_timeout_ms);
+  qvp::SetRecvTimeout(socket_, timings_.recv_timeout_ms);
   return true;
 }
 
