@@ -25,7 +25,10 @@ constexpr std::string_view kUpdateDevice =
     "UPDATE DEVICE SET DEVICE_NAME = ?, RTSP_PORT = ?, DEVICE_URL = ?, CHANNEL = ?,"
     " ALARM_STATE = ?, STREAM_TYPE = ?, DEVICE_USERNAME = ?, DEVICE_PASSWORD = ?,"
     " SCHEDULE_ID = ? WHERE DEVICE_NAME = ?";
-constexpr std::string_view kDeleteDevice = "DELETE FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ?";
+// The port belongs to the key: two cameras behind one address differ only by it, and deleting
+// one of them must not take the other out of the table.
+constexpr std::string_view kDeleteDevice =
+    "DELETE FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ? AND RTSP_PORT = ?";
 constexpr std::string_view kDeleteAllDevices = "DELETE FROM DEVICE";
 constexpr std::string_view kSetManualOpState = "UPDATE DEVICE SET OP_STATE = ? WHERE SCHEDULE_ID = 0";
 constexpr std::string_view kSetOpState = "UPDATE DEVICE SET OP_STATE = ? WHERE DEVICE_NAME = ?";
@@ -113,8 +116,8 @@ bool RecorderDb::UpdateDevice(std::string_view old_name, const DeviceRecord& d) 
                     d.username, d.password, d.schedule_id, old_name}) == 1;
 }
 
-bool RecorderDb::DeleteDevice(std::string_view url, int32_t channel) {
-  return DbExecute(conn_, kDeleteDevice, {url, channel}) == 1;
+bool RecorderDb::DeleteDevice(std::string_view url, int32_t channel, uint16_t port) {
+  return DbExecute(conn_, kDeleteDevice, {url, channel, port}) == 1;
 }
 
 bool RecorderDb::DeleteAllDevices() { return DbExecute(conn_, kDeleteAllDevices) == 1; }

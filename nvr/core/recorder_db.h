@@ -70,8 +70,8 @@ class RecorderDb {
   // Rewrites name, port, host, channel, alarm state, stream type, user, password and schedule
   // of the device called `old_name` (OP_STATE and DEVICE_DEPICT stay).
   bool UpdateDevice(std::string_view old_name, const DeviceRecord& device);
-  // Deletes the device(s) at this host and channel.
-  bool DeleteDevice(std::string_view url, int32_t channel);
+  // Deletes the device at this host, channel and port.
+  bool DeleteDevice(std::string_view url, int32_t channel, uint16_t port);
   bool DeleteAllDevices();
 
   // OP_STATE of every device without schedule.

@@ -75,14 +75,25 @@ TEST_F(RecorderDbTest, AwkwardTextsAreStoredAndMatchedIntact) {
   }
   ASSERT_EQ(All().size(), std::size(cases)) << "no statement touched another row";
   for (size_t i = 0; i < std::size(cases); ++i) {
-    ASSERT_TRUE(db_.DeleteDevice(cases[i], static_cast<int>(i % 4)));
+    ASSERT_TRUE(db_.DeleteDevice(cases[i], static_cast<int>(i % 4), static_cast<uint16_t>(1000 + i)));
   }
   EXPECT_TRUE(All().empty());
 }
 
+TEST_F(RecorderDbTest, DeletingOneOfTwoCamerasBehindOneAddressKeepsTheOther) {
+  DeviceRecord a = Device("front", "10.0.0.1");
+  DeviceRecord b = Device("back", "10.0.0.1");
+  a.rtsp_port = 554;
+  b.rtsp_port = 10554;
+  ASSERT_TRUE(db_.InsertDevice(a));
+  ASSERT_TRUE(db_.InsertDevice(b));
+  ASSERT_TRUE(db_.DeleteDevice("10.0.0.1", 0, 554));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"back"}));
+}
+
 TEST_F(RecorderDbTest, TableOrderAndDefaults) {
   for (const char* name : {"c", "a", "b"}) ASSERT_TRUE(db_.InsertDevice(Device(name, name)));
-  ASSERT_TRUE(db_.DeleteDevice("a", 0));
+  ASSERT_TRUE(db_.DeleteDevice("a", 0, 554));
   ASSERT_TRUE(db_.AddDiscoveredDevice("device 1A2B", "10.0.0.2", 8554, 3, 0, "admin", ""));
   ASSERT_TRUE(db_.UpdateDevice("c", Device("zz", "c")));
   EXPECT_EQ(Names(), (std::vector<std::string>{"zz", "b", "device 1A2B"}));
