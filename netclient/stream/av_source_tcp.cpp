@@ -114,14 +114,14 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(int* remaining) {
 }
 
 CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
-  std::array<uint8_t, kPacketBuffer> packet{};
   // Every turn consumes bytes from the connection or ends it.
   for (;;) {
+    uint8_t* packet = nullptr;
     size_t length = 0;
-    const int channel = session_->ReadInterleavedPacket(packet.data(), packet.size(), &length);
+    const int channel = session_->NextInterleaved(&packet, &length, kPacketBuffer);
     if (stop_) return Next::kEnd;
     if (channel == kInterleavedFailed) break;
-    HandlePacket(channel, packet.data(), length);
+    HandlePacket(channel, packet, length);
   }
   connected_ = false;
   ReportState(kStateLost, true);

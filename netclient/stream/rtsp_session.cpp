@@ -37,6 +37,9 @@ bool CRtspSession::CreateSockets() {
   video_port_ = 0;
   audio_port_ = 0;
   control_ = Adopt(std::move(control));
+  const qvp::Socket* control_socket = control_.load();
+  interleaved_ = std::make_unique<InterleavedReader>(
+      [control_socket](void* b, size_t size) { return qvp::Recv(*control_socket, b, size); });
   if (video.IsValid()) video_ = Adopt(std::move(video));
   if (audio.IsValid()) audio_ = Adopt(std::move(audio));
   return true;
@@ -247,11 +250,11 @@ bool CRtspSession::TearDownLocked(bool wait_answer) {
   return n > 0 && AnswerIsOk(AnswerText(answer.data(), static_cast<size_t>(n)));
 }
 
-int CRtspSession::ReadInterleavedPacket(uint8_t* buf, size_t capacity, size_t* length) {
-  const qvp::Socket* control = control_.load();
-  if (control == nullptr) return kInterleavedFailed;
-  return qvnet::ReadInterleavedPacket([control](void* b, size_t size) { return qvp::Recv(*control, b, size); },
-                                      buf, capacity, length);
+int CRtspSession::NextInterleaved(uint8_t** data, size_t* length, size_t max_packet) {
+  // The reader keeps its socket pointer, which stays valid (shut down at worst) until the next
+  // CreateSockets() on this same thread.
+  if (control_.load() == nullptr || interleaved_ == nullptr) return kInterleavedFailed;
+  return interleaved_->Next(data, length, max_packet);
 }
 
 }  // namespace qvnet

@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "netclient/stream/interleaved_reader.h"
 #include "netclient/stream/rtsp_answer.h"
 #include "netclient/stream/rtsp_requests.h"
 #include "netclient/stream/stream_client.h"
@@ -73,8 +74,9 @@ class CRtspSession {
   void CloseMediaSockets();
   void CloseAll();
 
-  // One interleaved unit from the control socket (interleaved_reader.h).
-  int ReadInterleavedPacket(uint8_t* buf, size_t capacity, size_t* length);
+  // The next interleaved unit from the control socket (interleaved_reader.h); `*data` points
+  // into the session's receive buffer until the next call. Source thread only.
+  int NextInterleaved(uint8_t** data, size_t* length, size_t max_packet);
 
   // The server's session id (the MCTP event channel registers with it).
   std::string SessionId() const;
@@ -114,6 +116,8 @@ class CRtspSession {
   std::atomic<uint16_t> audio_port_{0};
   // Every socket made since the last CreateSockets(), open or retired (lock held).
   std::vector<std::unique_ptr<qvp::Socket>> owned_;
+  // The buffered reader of the control socket made by the last CreateSockets().
+  std::unique_ptr<InterleavedReader> interleaved_;
 
   // Written by Setup() under the lock, read by TearDown() under the lock.
   std::string session_id_;
