@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "netclient/stream/av_source_tcp.h"
 #include "netclient/stream/av_source_udp.h"
@@ -13,6 +14,14 @@ namespace qvnet {
 namespace {
 
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
+
+// What a file client starts with: the picture size and frame rate are decoder hints only (the
+// file's own header or stream decides), the buffer figure gives the decoder two buffers.
+constexpr int32_t kFilePictureWidth = 1600;
+constexpr int32_t kFilePictureHeight = 1200;
+constexpr int32_t kFileFrameRate = 30;
+constexpr int32_t kFileBufferFigure = 2048;
+constexpr uint32_t kFileVideoSpaceWaitMs = 20;
 
 }  // namespace
 
@@ -50,6 +59,36 @@ bool NetClient::CreateLiveSource() {
   if (!source_->Create()) return false;
   records = source_.get();
   return true;
+}
+
+void NetClient::ConfigureFile(QV_HWND window) {
+  params = ClientParams{};
+  params.view = 1;
+  params.display_window = window;
+  view = 1;
+  display_window = window;
+  play_audio = true;
+  file_mode = true;
+  width = kFilePictureWidth;
+  height = kFilePictureHeight;
+  frame_rate = kFileFrameRate;
+  bit_rate = kFileBufferFigure;
+  replay.speed = 0;
+  replay.pause_state = 0;
+}
+
+bool NetClient::CreateFileConduits() {
+  // The reader retries a full video conduit every millisecond and looks for a seek between
+  // tries, so one wait for space is kept short: a seek while paused is then taken at once.
+  video_conduit = std::make_unique<CBufferConduit>(kFileVideoSpaceWaitMs);
+  audio_conduit = std::make_unique<CBufferConduit>();
+  return video_conduit->Create(kVideoConduitBytes, true, kConduitLowWater, true) &&
+         audio_conduit->Create(kReplayAudioConduitBytes, false, kConduitLowWater, false);
+}
+
+bool NetClient::AdoptSource(std::unique_ptr<CAVSource> source) {
+  source_ = std::move(source);
+  return source_ != nullptr && source_->Create();
 }
 
 bool NetClient::StartBitRateMeter() {

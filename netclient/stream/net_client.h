@@ -50,6 +50,10 @@ struct ReplayControl {
 // Default region display mask: frame the regions that are in alarm.
 inline constexpr int32_t kDefaultRegionDisplayMask = 2;
 
+// Replay speeds: the picture rate is scaled by 2^speed.
+inline constexpr int32_t kMinReplaySpeed = -4;
+inline constexpr int32_t kMaxReplaySpeed = 4;
+
 class NetClient : public StreamClient {
  public:
   explicit NetClient(LibraryContext& context);
@@ -61,6 +65,14 @@ class NetClient : public StreamClient {
   bool CreateLiveConduits();
   // Makes the display side and the stream source for the client's transport (live clients).
   bool CreateLiveSource();
+  // A file client (QVNET_OpenFile): the replay defaults, drawing into `window`.
+  void ConfigureFile(QV_HWND window);
+  // Makes the two conduits of a file client: video that holds the reader back, and a small
+  // audio conduit that keeps sound close to the picture.
+  bool CreateFileConduits();
+  // Takes `source` as the client's source and lets it make its objects; on failure the
+  // source stays with the client, which releases it when it is destroyed.
+  bool AdoptSource(std::unique_ptr<CAVSource> source);
   // Starts the bit-rate meter thread.
   bool StartBitRateMeter();
   // Stops the source (its recordings, receivers and display with it), the sound player and the

@@ -10,12 +10,13 @@ using qvnet::WithClient;
 
 namespace {
 
-// Runs `body` on the client's source; 0 for an unknown handle or a client without source.
+// Runs `body` on the client's source; 0 for an unknown handle, a client without source, or a
+// file client (a file being replayed is never recorded again).
 template <typename Body>
 int WithSource(QVNET_HANDLE h, Body body) {
   return WithClient(h, 0, [&](NetClient& c) {
     CAVSource* source = c.Source();
-    return source == nullptr ? 0 : body(*source);
+    return source == nullptr || c.file_mode ? 0 : body(*source);
   });
 }
 

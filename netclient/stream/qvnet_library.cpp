@@ -1,8 +1,11 @@
 #include "netclient/stream/qvnet_library.h"
 
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "netclient/stream/av_source.h"
+#include "netclient/stream/av_source_file.h"
 
 namespace qvnet {
 
@@ -27,6 +30,32 @@ QVNET_HANDLE StartLiveClient(const ClientParams& params) {
     return 0;
   }
   client->sound = std::make_unique<CAVSound>(*client->audio_conduit, client->sound_unavailable);
+  if (client->sound->Start() != qvp::JThread::kStarted || client->Source()->Start() != qvp::JThread::kStarted ||
+      !client->StartBitRateMeter()) {
+    lib.clients.Remove(client->handle);
+    return 0;
+  }
+  return client.release()->handle;
+}
+
+QVNET_HANDLE StartFileClient(const char* path, QV_HWND window, bool start_paused) {
+  if (path == nullptr) return 0;
+  const size_t length = strnlen(path, kMaxReplayPathLength + 1);
+  if (length == 0 || length > kMaxReplayPathLength) return 0;
+  NetLibraryState& lib = NetLibrary();
+  auto client = std::make_unique<NetClient>(lib.context);
+  client->ConfigureFile(window);
+  if (!client->CreateFileConduits()) return 0;
+  client->handle = lib.clients.Add(client.get());
+  if (client->handle == 0) return 0;
+  client->sound = std::make_unique<CAVSound>(*client->audio_conduit, client->sound_unavailable);
+  // Opening the source opens the file and starts the display thread, which then waits for
+  // pictures; the pause state is in place before the reader feeds the first one.
+  if (!client->AdoptSource(std::make_unique<CAVSource_File>(*client, std::string(path, length)))) {
+    lib.clients.Remove(client->handle);
+    return 0;
+  }
+  if (start_paused) client->replay.pause_state = 1;
   if (client->sound->Start() != qvp::JThread::kStarted || client->Source()->Start() != qvp::JThread::kStarted ||
       !client->StartBitRateMeter()) {
     lib.clients.Remove(client->handle);

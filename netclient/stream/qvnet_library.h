@@ -20,7 +20,12 @@ NetLibraryState& NetLibrary();
 // Makes a live client from `params` and starts its threads; 0 when anything fails (everything
 // made so far is destroyed again).
 QVNET_HANDLE StartLiveClient(const ClientParams& params);
+// Makes a file client playing `path` into `window` and starts its threads; 0 when the path
+// is missing or longer than 255 characters, or anything fails (everything made so far is
+// destroyed again). With `start_paused` the first picture is shown and playback waits.
+QVNET_HANDLE StartFileClient(const char* path, QV_HWND window, bool start_paused);
 // Stops the client's threads, frees it and forgets its handle; false for an unknown handle.
+// Live and file clients stop alike.
 bool StopClient(QVNET_HANDLE h);
 
 }  // namespace qvnet
