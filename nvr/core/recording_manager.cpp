@@ -1,6 +1,9 @@
 #include "nvr/core/recording_manager.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <ctime>
 
 #include "platform/tick_clock.h"
 
@@ -13,6 +16,11 @@ std::string Format(const std::tm& local, const char* format) {
   char buf[64];
   if (std::strftime(buf, sizeof buf, format, &local) == 0) return std::string();
   return buf;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -61,7 +69,19 @@ RecordingManager::RecordingManager(RecorderState& state, RecordingLibrary& libra
 std::optional<std::string> RecordingManager::NextFilePath(const DeviceEntry& entry) const {
   const std::optional<std::string> root = drives_.RecordRoot(state_.current_drive);
   if (!root) return std::nullopt;
-  return RecordFilePath(*root, local_time_(), entry.name, entry.host, entry.port, entry.channel);
+  // Names are to the second and the writer empties an existing file: a recording restarted
+  // within the second its previous file began (a quick reconnect, a split right after a
+  // start) would wipe that file. Such a name moves on by a second, so the new file keeps a
+  // name the catalogue can read and no recording is lost.
+  std::tm local = local_time_();
+  for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+    std::string path = RecordFilePath(*root, local, entry.name, entry.host, entry.port, entry.channel);
+    if (!FileExists(path)) return path;
+    ++local.tm_sec;
+    local.tm_isdst = -1;
+    std::mktime(&local);  // carries the second into minutes, hours and days
+  }
+  return std::nullopt;
 }
 
 bool RecordingManager::StartRecording(DeviceEntry& entry) {

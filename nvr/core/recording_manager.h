@@ -41,12 +41,15 @@ std::tm CurrentLocalTime();
 
 class RecordingManager {
  public:
+  static constexpr int kMaxNameAttempts = 60;
+
   // `local_time` empty: the real local time.
   RecordingManager(RecorderState& state, RecordingLibrary& library, const DriveMap& drives,
                    LocalTimeSource local_time);
 
-  // The file a recording of `entry` started now would go to; nullopt when the current drive
-  // has no root.
+  // The file a recording of `entry` started now would go to: named after the current time, or
+  // a second later when a file of that name already exists (up to kMaxNameAttempts seconds);
+  // nullopt when the current drive has no root or every name is taken.
   std::optional<std::string> NextFilePath(const DeviceEntry& entry) const;
 
   // The functions below run on the core thread with the device lock held by the caller (the

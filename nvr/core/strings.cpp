@@ -55,6 +55,18 @@ constexpr Text kTexts[] = {
     {kStrConnected, "Connected successfully", "连接成功"},
     {kStrReconnecting, "Reconnect...", "正在重连..."},
     {kStrRecording, "Recording...", "正在录像..."},
+    {kStrReadDbFailedShort, "Read database failed", "读数据库失败"},
+    {kStrIllegalCharacter, "Illegal characters \"%c\"", "非法字符 \"%c\""},
+    {kStrScheduleNameEmpty, "Please specify a schedule name!", "时间表的名称不能为空"},
+    {kStrDeviceAddFailed, "add the device failed!", "添加设备失败"},
+    {kStrDeviceNameEmpty, "Device name can't be empty!", "设备名称不能为空"},
+    {kStrScheduleNameDuplicate,
+     "Duplicate schedule name.\nPlease specify a different schedule name!",
+     "存在着相同的录像时间记录名称"},
+    {kStrDeviceDuplicate, "Device name was existent already!", "相同的设备已存在"},
+    {kStrTimeSettingError, "Time Setting error!", "时间设置有误"},
+    {kStrHostEmpty, "Host address can't be empty!", "IP/域名不能为空"},
+    {kStrNameExists, "name was existent already", "该名称已存在"},
 };
 
 #undef QV_SCHEDULED_EN

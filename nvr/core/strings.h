@@ -43,6 +43,17 @@ enum StringId : uint32_t {
   kStrConnected = 263,
   kStrReconnecting = 264,
   kStrRecording = 265,
+  // Checks of the device and schedule entries (device dialog, schedule editor, setup commands).
+  kStrReadDbFailedShort = 114,
+  kStrScheduleNameEmpty = 142,
+  kStrDeviceAddFailed = 144,
+  kStrDeviceNameEmpty = 146,
+  kStrScheduleNameDuplicate = 149,
+  kStrDeviceDuplicate = 155,
+  kStrTimeSettingError = 156,
+  kStrIllegalCharacter = 121,  // printf format with the character
+  kStrHostEmpty = 257,
+  kStrNameExists = 259,
 };
 
 enum class Language { kEnglish, kChinese };

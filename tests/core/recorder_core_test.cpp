@@ -1,6 +1,8 @@
 // The device commands and the library's connection reports, on a core with the fake library.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "nvr/core/strings.h"
 #include "tests/core/engine_fixture.h"
 
@@ -92,6 +94,21 @@ TEST_F(RecorderCoreTest, ReconnectWhileRecordingStartsANewFile) {
   ASSERT_EQ(lib_.files.size(), 2u);
   EXPECT_NE(lib_.files[1].find("_2015_03_09_10_05_00.h264"), std::string::npos);
   EXPECT_EQ(core_->Rows()[0].record_text, nvr::kStrRecording);
+}
+
+// A reconnection within the second the file began must not reuse (and so empty) that file.
+TEST_F(RecorderCoreTest, RestartWithinTheSameSecondTakesTheNextSecondsName) {
+  StartCore();
+  core_->Record(1);
+  Connected(1);
+  ASSERT_EQ(lib_.files.size(), 1u);
+  std::filesystem::create_directories(std::filesystem::path(lib_.files[0]).parent_path());
+  WriteText(lib_.files[0], "recorded");  // the library has written the first file
+  Report(1, nvr::kClientReconnecting);
+  Connected(1);  // same local time as the first start
+  ASSERT_EQ(lib_.files.size(), 2u);
+  EXPECT_NE(lib_.files[1].find("_2015_03_09_10_00_31.h264"), std::string::npos) << lib_.files[1];
+  EXPECT_EQ(ReadText(lib_.files[0]), "recorded");
 }
 
 TEST_F(RecorderCoreTest, FailedAndRefusedReports) {

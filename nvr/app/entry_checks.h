@@ -1,0 +1,65 @@
+// The checks a device or a schedule passes before it is stored: those of the device dialog and
+// the schedule editor, in their order and with their texts, plus what a command line needs on
+// top (the length limits and number ranges the dialogs' controls enforce by themselves).
+// A refusal is the text to show; nullopt means the entry may be stored.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "nvr/core/recorder_db.h"
+#include "nvr/core/settings_files.h"
+#include "nvr/core/strings.h"
+
+namespace nvrapp {
+
+using Refusal = std::optional<std::string>;
+
+inline constexpr size_t kMaxDeviceNameChars = 63;
+inline constexpr size_t kMaxHostBytes = 127;
+inline constexpr size_t kMaxCredentialBytes = 31;
+inline constexpr size_t kMaxScheduleNameBytes = 31;
+inline constexpr int kMaxChannels = 4;
+inline constexpr size_t kMaxSlots = 7;
+
+// Blanks (spaces and tabs) removed from both ends.
+std::string TrimBlanks(const std::string& text);
+
+// Name and host are trimmed in place, then: empty name (146), an illegal character in the
+// name (121), empty host (257), quotes in host, user or password (121: the dialog's fields
+// cannot take them), then the length limits.
+Refusal CheckDeviceFields(nvr::DeviceRecord* device, nvr::Language language);
+// Duplicate name (259) and duplicate host + channel + port (155); 114 when the table cannot
+// be read.
+Refusal CheckDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& device,
+                              nvr::Language language);
+
+struct SlotInput {
+  int32_t day_code = 0;
+  int32_t start = 0;  // hour * 100 + minute
+  int32_t end = 0;
+};
+
+// Day code from its number (0..10) or a name: close, sun, mon, tue, wed, thu, fri, sat,
+// weekdays, weekend, everyday.
+std::optional<int32_t> ParseDayCode(const std::string& text);
+// "HHMM" as one number (800 = 08:00) or "HH:MM"; nullopt outside 00:00..23:59.
+std::optional<int32_t> ParseClock(const std::string& text);
+
+// The schedule editor's Add: name trimmed in place; duplicate name (149), empty name (142),
+// end before start on a slot that is not closed (156); the name must fit its field.
+Refusal CheckNewSchedule(std::string* name, const std::vector<SlotInput>& slots,
+                         const std::vector<nvr::ScheduleRecord>& existing, nvr::Language language);
+
+// A record for a new schedule with `id`; slots beyond those given stay closed at 00:00.
+nvr::ScheduleRecord MakeSchedule(int32_t id, const std::string& name,
+                                 const std::vector<SlotInput>& slots);
+// An identifier like the editor's (the tick count), positive and unused by `existing`.
+int32_t NewScheduleId(uint32_t tick, const std::vector<nvr::ScheduleRecord>& existing);
+
+// "EVERY DAY", "MON. TO FRI." ... as the editor lists the day codes.
+const char* DayCodeName(int32_t day_code);
+
+}  // namespace nvrapp

@@ -1,0 +1,48 @@
+// QV_NVR: the recorder program. This build runs it without a window (-service) and offers the
+// setup commands a windowless recorder needs; see PrintHelp.
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "nvr/app/command_line.h"
+#include "nvr/app/service.h"
+#include "nvr/app/setup_commands.h"
+#include "platform/folder.h"
+
+namespace {
+
+std::string ExecutableFolder() {
+  char buf[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  const std::string path(buf, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  switch (nvrapp::ModeOf(args)) {
+    case nvrapp::ProgramMode::kService: {
+      nvrapp::PrepareServiceProcess();  // before any thread exists
+      nvrapp::ServiceOptions options;
+      options.home = qvp::ProgramFolder();
+      options.exe_dir = ExecutableFolder();
+      options.flags = nvrapp::ParseStartFlags(nvrapp::JoinArguments(args, 1));
+      return nvrapp::RunService(options);
+    }
+    case nvrapp::ProgramMode::kSetup:
+      return nvrapp::RunSetupCommand(args, qvp::ProgramFolder(), nvrapp::SetupIo{});
+    case nvrapp::ProgramMode::kHelp:
+      nvrapp::PrintHelp(stdout);
+      return 0;
+    case nvrapp::ProgramMode::kWindow:
+      break;
+  }
+  nvrapp::PrintNoWindow(stderr);
+  return 1;
+}

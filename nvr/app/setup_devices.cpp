@@ -1,0 +1,127 @@
+// --add-device and --list-devices.
+#include <algorithm>
+#include <cstring>
+
+#include "nvr/app/entry_checks.h"
+#include "nvr/app/setup_internal.h"
+#include "nvr/core/recorder_db.h"
+#include "nvr/core/schedule_match.h"
+#include "nvr/core/settings_files.h"
+
+namespace nvrapp {
+namespace {
+
+constexpr char kAddDeviceUsage[] =
+    "--add-device NAME HOST PORT CHANNEL USER PASSWORD [--stream 0|1] [--schedule ID]";
+
+bool ScheduleExists(const std::vector<nvr::ScheduleRecord>& schedules, int32_t id) {
+  return std::any_of(schedules.begin(), schedules.end(),
+                     [id](const nvr::ScheduleRecord& s) { return s.id == id; });
+}
+
+// The device as typed: port, channel (1..4 as the list shows it), stream and schedule parsed;
+// false with a message for a number that is not one.
+// Not inlined: g++ 12 then mistakes the record's strings for uninitialised (-Wmaybe-uninitialized).
+[[gnu::noinline]] bool DeviceFromArgs(const SetupContext& ctx, const CommandArgs& a, nvr::DeviceRecord* d) {
+  d->name.assign(a.positional[0]);
+  d->url.assign(a.positional[1]);
+  d->username.assign(a.positional[4]);
+  d->password.assign(a.positional[5]);
+  const auto port = ParseNumber(a.positional[2], 1, 65535);
+  const auto channel = ParseNumber(a.positional[3], 1, kMaxChannels);
+  const auto stream = ParseNumber(a.Option("--stream").value_or("0"), 0, 1);
+  const auto schedule = ParseNumber(a.Option("--schedule").value_or("0"), 0, INT32_MAX);
+  const char* bad = !port       ? "PORT must be 1 to 65535"
+                    : !channel  ? "CHANNEL must be 1 to 4"
+                    : !stream   ? "--stream must be 0 (primary) or 1 (secondary)"
+                    : !schedule ? "--schedule must be a schedule id (QV_NVR --list-schedules)"
+                                : nullptr;
+  if (bad != nullptr) {
+    std::fprintf(ctx.io.err, "QV_NVR --add-device: %s\n", bad);
+    return false;
+  }
+  d->rtsp_port = static_cast<uint16_t>(*port);
+  d->channel = static_cast<int32_t>(*channel - 1);
+  d->stream_type = static_cast<int32_t>(*stream);
+  d->schedule_id = static_cast<int32_t>(*schedule);
+  return true;
+}
+
+const char* OpStateName(int32_t op_state) {
+  switch (op_state) {
+    case 1: return "connected";
+    case 2: return "recording";
+    default: return "disconnected";
+  }
+}
+
+}  // namespace
+
+int AddDeviceCommand(const SetupContext& ctx, const std::vector<std::string>& args) {
+  CommandArgs a;
+  if (!SplitArgs(args, {"--stream", "--schedule"}, &a, ctx.io.err) || a.positional.size() != 6) {
+    return Usage(ctx, kAddDeviceUsage);
+  }
+  nvr::DeviceRecord device;
+  if (!DeviceFromArgs(ctx, a, &device)) return kExitUsage;
+  const std::vector<nvr::ScheduleRecord> schedules =
+      nvr::ReadSchedules(nvr::ScheduleDatPath(ctx.home));
+  if (device.schedule_id != 0 && !ScheduleExists(schedules, device.schedule_id)) {
+    std::fprintf(ctx.io.err, "QV_NVR --add-device: no schedule has the id %d\n", device.schedule_id);
+    return kExitFailed;
+  }
+  Refusal refusal = CheckDeviceFields(&device, ctx.language);
+  nvr::DbConnection conn;
+  if (!refusal && !OpenDatabase(ctx, &conn)) return kExitFailed;
+  nvr::RecorderDb db(conn);
+  if (!refusal) refusal = CheckDeviceDuplicates(db, device, ctx.language);
+  if (refusal) {
+    std::fprintf(ctx.io.err, "%s\n", refusal->c_str());
+    return kExitFailed;
+  }
+  // The insert leaves the schedule at 0; the recorder then stores the chosen one.
+  if (!db.InsertDevice(device) ||
+      (device.schedule_id != 0 && !db.SetScheduleId(device.name, device.schedule_id))) {
+    std::fprintf(ctx.io.err, "%s\n", nvr::LoadString(nvr::kStrDeviceAddFailed, ctx.language));
+    return kExitFailed;
+  }
+  std::fprintf(ctx.io.out, "added %s (%s:%u, channel %d)%s\n", device.name.c_str(),
+               device.url.c_str(), device.rtsp_port, device.channel + 1,
+               device.schedule_id != 0 ? " on its schedule" : " (operated by hand)");
+  NoteRunningRecorder(ctx);
+  return kExitOk;
+}
+
+int ListDevicesCommand(const SetupContext& ctx, const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage(ctx, "--list-devices");
+  nvr::DbConnection conn;
+  if (!OpenDatabase(ctx, &conn)) return kExitFailed;
+  nvr::RecorderDb db(conn);
+  std::vector<nvr::DeviceRecord> devices;
+  if (!db.AllDevices(&devices)) {
+    std::fprintf(ctx.io.err, "%s\n", nvr::LoadString(nvr::kStrReadDbFailed, ctx.language));
+    return kExitFailed;
+  }
+  const std::vector<nvr::ScheduleRecord> schedules =
+      nvr::ReadSchedules(nvr::ScheduleDatPath(ctx.home));
+  std::fprintf(ctx.io.out, "%-3s %-24s %-28s %-7s %-9s %s\n", "#", "NAME", "ADDRESS", "CHANNEL",
+               "STREAM", "SCHEDULE");
+  int number = 0;
+  for (const nvr::DeviceRecord& d : devices) {
+    const std::string address = d.url + ":" + std::to_string(d.rtsp_port);
+    std::string schedule;
+    if (d.schedule_id == 0) {
+      schedule = std::string("- (by hand, last ") + OpStateName(d.op_state) + ")";
+    } else {
+      const std::string name = nvr::ScheduleName(schedules, d.schedule_id);
+      schedule = (name.empty() ? "(missing)" : name) + " [" + std::to_string(d.schedule_id) + "]";
+    }
+    std::fprintf(ctx.io.out, "%-3d %-24s %-28s %-7d %-9s %s\n", ++number, d.name.c_str(),
+                 address.c_str(), d.channel + 1, d.stream_type == 0 ? "primary" : "secondary",
+                 schedule.c_str());
+  }
+  if (devices.empty()) std::fprintf(ctx.io.out, "(no devices; add one with QV_NVR --add-device)\n");
+  return kExitOk;
+}
+
+}  // namespace nvrapp
