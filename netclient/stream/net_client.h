@@ -45,6 +45,9 @@ struct ReplayControl {
   std::atomic<int32_t> pause_state{0};  // 0 playing, 1 paused, 2 stepping
   std::atomic<bool> step_request{false};
   std::atomic<int32_t> speed{0};  // -4..4, plays at 2^speed
+  // Raised each time the reader empties the conduits for a seek: the display then drops the
+  // decoder's half-parsed input of the old place.
+  std::atomic<uint32_t> seek_generation{0};
 };
 
 // Default region display mask: frame the regions that are in alarm.

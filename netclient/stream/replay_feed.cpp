@@ -64,6 +64,7 @@ void ReplayFeed::ResetConduits() {
   if (Stopping() || client_.stopping.load()) return;
   client_.video_conduit->Reset();
   client_.audio_conduit->Reset();
+  client_.replay.seek_generation.fetch_add(1);
   video_bytes_ = 0;
 }
 

@@ -74,6 +74,7 @@ class CAVDisplay : public qvp::JThread {
   void StoreWindowSize();
 
   void RunH264();
+  void DropDecoderAfterSeek();
   void RunJpeg();
   // Reads the next piece of H.264 input; 0 when nothing came (or the live display waits for
   // more pictures). `backlog` receives the live backlog.
@@ -99,6 +100,7 @@ class CAVDisplay : public qvp::JThread {
 
   std::atomic<bool> stop_{false};
   std::atomic<bool> has_decoder_{false};
+  uint32_t seen_seek_generation_ = 0;  // display thread only
   bool jpeg_mode_ = false;
   qvcodec::H264Decoder h264_;
   qvcodec::MjpegDecoder jpeg_;

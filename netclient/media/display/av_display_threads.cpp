@@ -33,9 +33,19 @@ void CAVDisplay::RunH264() {
       client_.drawing = false;
       continue;
     }
+    if (client_.file_mode) DropDecoderAfterSeek();
     if (!h264_.Valid() && !CreateH264()) continue;
     if (!DecodeH264(n, backlog)) return;
   }
+}
+
+void CAVDisplay::DropDecoderAfterSeek() {
+  // The bytes read now come from the new place; the parser may still hold part of a picture
+  // of the old one, which would come out first as a damaged picture.
+  const uint32_t generation = client_.replay.seek_generation.load();
+  if (generation == seen_seek_generation_) return;
+  seen_seek_generation_ = generation;
+  DropDecoder();
 }
 
 uint32_t CAVDisplay::ReadH264(int32_t* backlog, int32_t* threshold) {
