@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "nvr/core/recorder_core.h"
+#include "nvr/core/text_log.h"
 
 namespace nvrapp {
 
@@ -13,17 +14,11 @@ StatusPrinter::StatusPrinter(nvr::Language language, nvr::DriveMap drives, std::
     : language_(language), drives_(std::move(drives)), out_(out) {}
 
 void StatusPrinter::Line(const char* format, ...) {
-  const time_t now = time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[16];
-  if (std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local) == 0) stamp[0] = '\0';
-  char text[1024];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  const std::string line = nvr::TimestampedLineNow(format, args);
   va_end(args);
-  std::fprintf(out_, "%s %s\n", stamp, text);
+  std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);
 }
 

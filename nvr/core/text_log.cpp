@@ -55,19 +55,28 @@ std::string LogFilePath(const std::tm& local_time) {
   return qvp::ProgramFolder() + "/log/" + date + ".txt";
 }
 
+std::string TimestampedLine(const std::tm& local_time, const char* format, va_list args) {
+  char stamp[32];
+  if (strftime(stamp, sizeof stamp, "%H:%M:%S ", &local_time) == 0) stamp[0] = '\0';
+  return stamp + FormatMessage(format, args);
+}
+
+std::string TimestampedLineNow(const char* format, va_list args) {
+  const time_t now = time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return TimestampedLine(local, format, args);
+}
+
 void WriteLog(const char* format, ...) {
   if (format == nullptr) return;
   try {
     const std::tm now = CurrentLocalTime();
     va_list args;
     va_start(args, format);
-    std::string message = FormatMessage(format, args);
+    std::string line = TimestampedLine(now, format, args);
     va_end(args);
-    if (message.empty() || message.back() != '\n') message += '\n';
-
-    char stamp[32];
-    if (strftime(stamp, sizeof stamp, "%H:%M:%S ", &now) == 0) stamp[0] = '\0';
-    const std::string line = stamp + message;
+    if (line.back() != '\n') line += '\n';
     // Creates the day's file, never the folder: without the folder the open fails.
     const int fd = open(LogFilePath(now).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return;

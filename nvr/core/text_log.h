@@ -7,6 +7,7 @@
 // external rotation or deletion is picked up at the next line.
 #pragma once
 
+#include <cstdarg>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -26,5 +27,11 @@ void SetLogTimeSource(LocalTimeSource source);
 
 // The file a line written now goes to: "<program folder>/log/%Y-%m-%d.txt".
 std::string LogFilePath(const std::tm& local_time);
+
+// "%H:%M:%S " + the formatted message (cut at kMaxLogMessage), without a line end: the shape
+// of every log and status line of the recorder's programs.
+std::string TimestampedLine(const std::tm& local_time, const char* format, va_list args);
+// The same with the current local time (the real clock, not the log's test time source).
+std::string TimestampedLineNow(const char* format, va_list args);
 
 }  // namespace nvr

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "nvr/core/program_start.h"
+#include "nvr/core/text_log.h"
 #include "nvr/watchdog/heartbeat_watch.h"
 
 namespace {
@@ -33,17 +34,13 @@ volatile std::sig_atomic_t g_stop = 0;
 // One line on stdout (the recorder's, when it started us: the journal or the terminal).
 void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Say(const char* format, ...) {
-  const time_t now = time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[16];
-  if (std::strftime(stamp, sizeof stamp, "%H:%M:%S", &local) == 0) stamp[0] = '\0';
-  char text[1024];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  std::string line = nvr::TimestampedLineNow(format, args);
   va_end(args);
-  std::printf("%s QV_Watchdog: %s\n", stamp, text);
+  // The stamp leads, then who speaks: the line shares the recorder's output.
+  line.insert(line.find(' ') + 1, "QV_Watchdog: ");
+  std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
 
