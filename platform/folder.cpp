@@ -58,7 +58,10 @@ bool EnsureFolderForFile(const std::string& path) {
 std::string ProgramFolder() {
   const char* home = std::getenv("QV_NVR_HOME");
   if (home != nullptr && home[0] != '\0') return WithoutTrailingSlashes(home);
+  return ExecutableFolder();
+}
 
+std::string ExecutableFolder() {
   std::vector<char> buf(4096);
   // A path longer than the buffer is truncated by readlink: grow and retry, within reason.
   for (int attempt = 0; attempt < 4; ++attempt) {

@@ -19,4 +19,8 @@ bool EnsureFolderForFile(const std::string& path);
 // "/name". Empty too when the executable's path cannot be read.
 std::string ProgramFolder();
 
+// The folder of the running executable itself (whatever QV_NVR_HOME says), without a trailing
+// '/'; "" when it cannot be read. Programs find their companion programs here.
+std::string ExecutableFolder();
+
 }  // namespace qvp

@@ -13,15 +13,6 @@
 
 namespace {
 
-std::string ExecutableFolder() {
-  char buf[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  const std::string path(buf, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,7 +22,7 @@ int main(int argc, char** argv) {
       nvrapp::PrepareServiceProcess();  // before any thread exists
       nvrapp::ServiceOptions options;
       options.home = qvp::ProgramFolder();
-      options.exe_dir = ExecutableFolder();
+      options.exe_dir = qvp::ExecutableFolder();
       options.flags = nvrapp::ParseStartFlags(nvrapp::JoinArguments(args, 1));
       return nvrapp::RunService(options);
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "nvr/core/program_start.h"
+#include "platform/folder.h"
 #include "nvr/core/text_log.h"
 #include "nvr/watchdog/heartbeat_watch.h"
 
@@ -42,15 +43,6 @@ void Say(const char* format, ...) {
   line.insert(line.find(' ') + 1, "QV_Watchdog: ");
   std::printf("%s\n", line.c_str());
   std::fflush(stdout);
-}
-
-std::string ExecutableFolder() {
-  char buf[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  const std::string path(buf, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string Joined(const std::vector<std::string>& words) {
@@ -120,7 +112,7 @@ int main(int argc, char** argv) {
     return qvp::EndpointExists(kWatchdogEndpoint) ? 0 : 1;
   }
   const std::vector<std::string> command =
-      qvwd::RestartCommand(options->command, ExecutableFolder(), std::getenv(kRecorderArgsVariable));
+      qvwd::RestartCommand(options->command, qvp::ExecutableFolder(), std::getenv(kRecorderArgsVariable));
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f", options->timeout_ms / 1000.0);
   Say("watching; after %s s without a heartbeat the recorder is started again", seconds);
