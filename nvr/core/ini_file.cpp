@@ -70,7 +70,10 @@ int Load(const std::string& path, Document* doc) {
     size_t end = data.find('\n', start);
     if (end == std::string::npos) end = data.size();
     size_t stop = end;
-    if (stop > start && data[stop - 1] == '\r') --stop;
+    // Every carriage return at a line's end belongs to the ending: files edited with tools of
+    // both conventions carry "\r\r\n", and a value must not keep a '\r' that the rewrite in
+    // the file's one line ending would then drop.
+    while (stop > start && data[stop - 1] == '\r') --stop;
     doc->lines.push_back(Line{data.substr(start, stop - start)});
     start = end + 1;
   }

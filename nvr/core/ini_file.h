@@ -9,6 +9,7 @@
 //   - The first section of a name and, inside it, the first line of a key win.
 //   - A missing or unreadable file reads as empty. Only the first kIniMaxFileSize bytes of a
 //     larger file are read, and such a file is never rewritten (EFBIG).
+//   - Lines end at '\n'; carriage returns before it are part of the line ending, however many.
 //   - Writes rewrite the whole file atomically (atomic_file.h), keeping every other section,
 //     key, comment, blank line and the order as they were, and the file's line ending (CRLF or
 //     LF). A new key goes after the last key of its section; a new section goes at the end.

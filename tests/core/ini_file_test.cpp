@@ -89,6 +89,16 @@ TEST_F(IniTest, WritesRewriteAtomicallyAndKeepEverythingElse) {
   }
 }
 
+// A file edited with tools of both line-ending conventions: values read the same before and
+// after a rewrite, which writes the ending of the file's first line everywhere.
+TEST_F(IniTest, MixedLineEndingsReadTheSameAfterARewrite) {
+  WriteText(ini_, "[LANG]\nlang=ru\r\n[DRIVES]\r\nD=/srv/d\r\r\nE=/srv/e\n[OTHER]\r\r\nexit=1\r\n");
+  EXPECT_EQ(ReadIniString(ini_, "DRIVES", "D"), "/srv/d");
+  ASSERT_EQ(WriteIniString(ini_, "OTHER", "exit", "0"), 0);
+  EXPECT_EQ(ReadText(ini_), "[LANG]\nlang=ru\n[DRIVES]\nD=/srv/d\nE=/srv/e\n[OTHER]\nexit=0\n");
+  EXPECT_EQ(ReadIniString(ini_, "DRIVES", "D"), "/srv/d");
+}
+
 TEST_F(IniTest, WritesCreateTheFileAndRefuseWhatItCannotHold) {
   ASSERT_EQ(WriteIniString(ini_, "OTHER", "exit", "0"), 0);
   EXPECT_EQ(ReadText(ini_), "[OTHER]\nexit=0\n");
