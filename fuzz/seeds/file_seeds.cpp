@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <string>
 
@@ -14,18 +13,23 @@
 #include "netclient/media/codec/voiceengine.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/audio_depacketizer.h"
+#include "netclient/stream/av_source_tcp.h"
 #include "netclient/stream/h264_depacketizer.h"
 #include "netclient/stream/jpeg_depacketizer.h"
+#include "nvr/core/atomic_file.h"
 #include "nvr/core/settings_files.h"
 #include "tools/aviwrite/avi_writer.h"
 
 namespace qvseeds {
 namespace {
 
+// Recordings made here stay far below this; a larger file is no seed anyway.
+constexpr size_t kMaxFileRead = 1u << 20;
+
 Bytes ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string data;
+  if (nvr::ReadWholeFile(path, kMaxFileRead, &data) != 0) return {};
+  return Bytes(data.begin(), data.end());
 }
 
 // Records the first `count` packets of `stream` the way a TCP source does and returns the
@@ -53,13 +57,7 @@ Bytes RecordPackets(const std::vector<Interleaved>& stream, size_t count, bool j
   for (size_t i = 0; i < std::min(count, stream.size()); ++i) {
     Bytes packet = stream[i].packet;
     const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, &record, nullptr, &assembly, &span, now += 40};
-    if (stream[i].channel == 2) {
-      qvnet::HandleAudioPacket(ctx, packet.data(), packet.size());
-    } else if (stream[i].channel == 0 && jpeg) {
-      qvnet::HandleJpegPacket(ctx, packet.data(), packet.size());
-    } else if (stream[i].channel == 0) {
-      qvnet::HandleH264Packet(ctx, packet.data(), packet.size());
-    }
+    qvnet::HandleInterleavedPacket(ctx, stream[i].channel, packet.data(), packet.size());
   }
   record.ClientStopRecord();
   return ReadWholeFile(file.Path());

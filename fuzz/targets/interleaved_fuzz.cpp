@@ -8,7 +8,6 @@
 
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
-#include "netclient/stream/audio_depacketizer.h"
 #include "netclient/stream/av_source_tcp.h"
 #include "netclient/stream/h264_depacketizer.h"
 #include "netclient/stream/interleaved_reader.h"
@@ -101,13 +100,7 @@ int FuzzInterleavedReader(const uint8_t* data, size_t size) {
     CheckUnit(stream, &consumed, channel, packet, length);
     const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, nullptr, nullptr, &jpeg, &span,
                                     static_cast<qvp::Tick>(turn * 40)};
-    if (channel == 0 && client.video_payload_type == qvnet::kPayloadJpeg) {
-      qvnet::HandleJpegPacket(ctx, packet, length);
-    } else if (channel == 0) {
-      qvnet::HandleH264Packet(ctx, packet, length);
-    } else if (channel == 2) {
-      qvnet::HandleAudioPacket(ctx, packet, length);
-    }
+    qvnet::HandleInterleavedPacket(ctx, channel, packet, length);
   }
   return 0;
 }

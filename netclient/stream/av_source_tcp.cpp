@@ -132,10 +132,9 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
   return Next::kAttempt;
 }
 
-void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t length) {
-  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount()};
+void HandleInterleavedPacket(const PacketContext& ctx, int channel, uint8_t* packet, size_t length) {
   if (channel == 0) {
-    if (client_.video_payload_type.load() == kPayloadJpeg) {
+    if (ctx.client.video_payload_type.load() == kPayloadJpeg) {
       HandleJpegPacket(ctx, packet, length);
     } else {
       HandleH264Packet(ctx, packet, length);
@@ -143,7 +142,11 @@ void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t lengt
   } else if (channel == 2) {
     HandleAudioPacket(ctx, packet, length);
   }
-  // RTCP, RTSP text and skipped oversize packets are ignored.
+}
+
+void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t length) {
+  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount()};
+  HandleInterleavedPacket(ctx, channel, packet, length);
 }
 
 void CAVSource_RTSP_TCP::Finish() {

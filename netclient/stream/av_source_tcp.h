@@ -16,6 +16,10 @@
 
 namespace qvnet {
 
+// One interleaved unit to its depacketizer: channel 0 video (JPEG or H.264 by the client's
+// payload type), channel 2 audio; RTCP, RTSP text and skipped oversize packets are ignored.
+void HandleInterleavedPacket(const PacketContext& ctx, int channel, uint8_t* packet, size_t length);
+
 class CAVSource_RTSP_TCP : public CAVSource {
  public:
   // Time-outs of the control socket once a stop began.
