@@ -9,6 +9,8 @@
 
 namespace qvnvr {
 
+static_assert(QVNVR_MAX_HOST_LENGTH == qvnet::kMaxHostLength);
+
 namespace {
 
 std::string FieldText(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
@@ -21,7 +23,7 @@ NvrClient::~NvrClient() { Stop(); }
 
 bool NvrClient::Configure(const NvrClientParams& p) {
   if (p.transport != 0 && p.transport != 1) return false;
-  if (!qvnet::ParseClientAddress(p.address, sizeof p.address, Flavor().max_host_length, &address)) return false;
+  if (!qvnet::ParseClientAddress(p.address, sizeof p.address, &address)) return false;
   params_ = p;
   transport = p.transport;
   stream_number = p.stream_number;

@@ -4,7 +4,7 @@
 
 namespace qvnet {
 
-bool ParseClientAddress(const char* text, size_t max_text, size_t max_host, ClientAddress* out) {
+bool ParseClientAddress(const char* text, size_t max_text, ClientAddress* out) {
   if (text == nullptr || out == nullptr) return false;
   const size_t length = strnlen(text, max_text);
   if (length == 0 || length == max_text) return false;  // empty, or not terminated in its field
@@ -12,7 +12,7 @@ bool ParseClientAddress(const char* text, size_t max_text, size_t max_host, Clie
   a.text.assign(text, length);
   const size_t colon = a.text.find(':');
   a.host = a.text.substr(0, colon);
-  if (a.host.empty() || a.host.size() > max_host) return false;
+  if (a.host.empty() || a.host.size() > kMaxHostLength) return false;
   if (colon != std::string::npos) {
     uint32_t port = 0;
     size_t i = colon + 1;

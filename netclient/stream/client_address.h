@@ -9,6 +9,9 @@
 namespace qvnet {
 
 inline constexpr uint16_t kDefaultRtspPort = 554;
+// The longest host both libraries take: what the 128-byte address field of the client
+// parameters carries with ":65535" and its terminator. A longer one is refused, never cut.
+inline constexpr size_t kMaxHostLength = 121;
 
 struct ClientAddress {
   std::string text;     // the whole address as given (the URL-mode URI is "rtsp://" + text)
@@ -17,11 +20,11 @@ struct ClientAddress {
   bool url_mode = false;             // the text holds both a '/' and a ':'
 };
 
-// Parses `text` (read up to its terminator, at most `max_text` bytes). The host must fit the
-// library's working copy of `max_host` characters and the port, when given, must be a decimal
+// Parses `text` (read up to its terminator, at most `max_text` bytes). The host must have at
+// most kMaxHostLength characters and the port, when given, must be a decimal
 // number from 1 to 65535 (digits up to the first non-digit, as the cameras' own tools write
 // it). Anything that cannot be represented is refused (false) rather than cut short: a cut host
 // would silently reach a different camera.
-bool ParseClientAddress(const char* text, size_t max_text, size_t max_host, ClientAddress* out);
+bool ParseClientAddress(const char* text, size_t max_text, ClientAddress* out);
 
 }  // namespace qvnet

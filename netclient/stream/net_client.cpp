@@ -31,7 +31,7 @@ NetClient::~NetClient() { StopThreads(); }
 
 bool NetClient::Configure(const ClientParams& p) {
   if (p.transport != 0 && p.transport != 1) return false;
-  if (!ParseClientAddress(p.address, sizeof p.address, Flavor().max_host_length, &address)) return false;
+  if (!ParseClientAddress(p.address, sizeof p.address, &address)) return false;
   params = p;
   transport = p.transport;
   stream_number = p.stream_number;

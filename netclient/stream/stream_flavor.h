@@ -9,8 +9,6 @@
 namespace qvnet {
 
 struct StreamFlavor {
-  // Length of the host working copy: a longer host is refused.
-  size_t max_host_length;
   // A failed UDP set-up is reported as state 2.
   bool udp_reports_failed_setup;
   // State stored and reported when the TCP connection thread gives up.
@@ -30,7 +28,6 @@ struct StreamFlavor {
 };
 
 inline constexpr StreamFlavor kNetClientFlavor{
-    .max_host_length = 35,
     .udp_reports_failed_setup = true,
     .tcp_give_up_state = 5,
     .reports_refused_auth = false,
@@ -41,7 +38,6 @@ inline constexpr StreamFlavor kNetClientFlavor{
 };
 
 inline constexpr StreamFlavor kNvrClientFlavor{
-    .max_host_length = 31,
     .udp_reports_failed_setup = false,
     .tcp_give_up_state = 2,
     .reports_refused_auth = true,

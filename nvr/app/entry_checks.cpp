@@ -30,6 +30,13 @@ char FirstQuote(const std::string& text) {
   return at == std::string::npos ? '\0' : text[at];
 }
 
+bool HasControlCharacter(const std::string& text) {
+  for (const unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
 bool AllDigits(const std::string& text) {
   if (text.empty() || text.size() > 4) return false;
   for (char c : text) {
@@ -58,10 +65,15 @@ Refusal CheckDeviceFields(nvr::DeviceRecord* device, nvr::Language language) {
     const char quote = FirstQuote(*field);
     if (quote != '\0') return IllegalCharacter(quote, language);
   }
+  for (const std::string* field : {&device->name, &device->url, &device->username, &device->password}) {
+    if (HasControlCharacter(*field)) return "control characters (tab, line break) are not allowed";
+  }
   if (Utf8Characters(device->name) > kMaxDeviceNameChars) {
     return "device name too long (at most 63 characters)";
   }
-  if (device->url.size() > kMaxHostBytes) return "host address too long (at most 127 bytes)";
+  if (device->url.size() > kMaxHostBytes) {
+    return "host address too long (at most " + std::to_string(kMaxHostBytes) + " bytes)";
+  }
   if (device->username.size() > kMaxCredentialBytes) return "user name too long (at most 31 bytes)";
   if (device->password.size() > kMaxCredentialBytes) return "password too long (at most 31 bytes)";
   if (device->rtsp_port == 0) return "RTSP port must be 1 to 65535";

@@ -12,13 +12,15 @@
 #include "nvr/core/recorder_db.h"
 #include "nvr/core/settings_files.h"
 #include "nvr/core/strings.h"
+#include "nvrclient/include/QVNVRClient.h"
 
 namespace nvrapp {
 
 using Refusal = std::optional<std::string>;
 
 inline constexpr size_t kMaxDeviceNameChars = 63;
-inline constexpr size_t kMaxHostBytes = 127;
+// What the recording library connects to; a longer host could never be recorded.
+inline constexpr size_t kMaxHostBytes = QVNVR_MAX_HOST_LENGTH;
 inline constexpr size_t kMaxCredentialBytes = 31;
 inline constexpr size_t kMaxScheduleNameBytes = 31;
 inline constexpr int kMaxChannels = 4;
@@ -29,7 +31,8 @@ std::string TrimBlanks(const std::string& text);
 
 // Name and host are trimmed in place, then: empty name (146), an illegal character in the
 // name (121), empty host (257), quotes in host, user or password (121: the dialog's fields
-// cannot take them), then the length limits.
+// cannot take them), control characters anywhere (a tab or a line break in a name would
+// break the file names, the log and the list), then the length limits.
 Refusal CheckDeviceFields(nvr::DeviceRecord* device, nvr::Language language);
 // Duplicate name (259) and duplicate host + channel + port (155); 114 when the table cannot
 // be read.

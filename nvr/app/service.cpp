@@ -112,6 +112,7 @@ int RunService(const ServiceOptions& options) {
     for (uint32_t id : outcome.messages) {
       std::fprintf(options.err, "%s\n", nvr::LoadString(id, app.language));
     }
+    if (!outcome.failure_text.empty()) std::fprintf(options.err, "%s\n", outcome.failure_text.c_str());
     return 1;
   }
   PrintStart(printer, core, options);

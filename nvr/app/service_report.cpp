@@ -43,6 +43,19 @@ void StatusPrinter::DeviceChanged(int32_t id) {
   }
 }
 
+void StatusPrinter::Notice(int32_t id, const std::string& text) {
+  std::string name;
+  if (state_ != nullptr && id != 0) {
+    nvr::DeviceLock lock = state_->devices.Lock();
+    if (const nvr::DeviceEntry* e = state_->devices.FindById(id)) name = e->name;
+  }
+  if (name.empty()) {
+    Line("%s", text.c_str());
+  } else {
+    Line("%s: %s", name.c_str(), text.c_str());
+  }
+}
+
 std::string StatusPrinter::DeviceNameOf(nvr::ClientHandle client) {
   if (state_ == nullptr) return "?";
   nvr::DeviceLock lock = state_->devices.Lock();

@@ -24,6 +24,7 @@ class StatusPrinter final : public nvr::CoreObserver {
   void Attach(nvr::RecorderState* state) { state_ = state; }
 
   void DeviceChanged(int32_t id) override;
+  void Notice(int32_t id, const std::string& text) override;
   // A recording file of the client `client` was opened (started) or closed.
   void FileEvent(nvr::ClientHandle client, const std::string& path, bool started);
   // Called once a second: the recording drive and the disks-full flag.

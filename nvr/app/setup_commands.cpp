@@ -9,6 +9,7 @@
 
 #include "nvr/app/app_names.h"
 #include "nvr/app/setup_internal.h"
+#include "nvr/core/settings_check.h"
 #include "nvr/core/config_ini.h"
 #include "nvr/core/db_setup.h"
 #include "nvr/core/password_hash.h"
@@ -82,6 +83,29 @@ bool RequireDataFolder(const SetupContext& ctx) {
   if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
   std::fprintf(ctx.io.err, "QV_NVR: %s does not exist; run QV_NVR --init-db first\n", folder.c_str());
   return false;
+}
+
+namespace {
+
+void PrintProblems(const SetupContext& ctx, const std::vector<std::string>& problems) {
+  for (const std::string& line : problems) std::fprintf(ctx.io.err, "QV_NVR: %s\n", line.c_str());
+}
+
+}  // namespace
+
+nvr::SettingsBlock LoadSettings(const SetupContext& ctx) {
+  std::vector<std::string> problems;
+  const nvr::SettingsBlock block =
+      nvr::LoadSettingsFile(ctx.home, nvr::DriveMap::FromConfig(ctx.home), &problems);
+  PrintProblems(ctx, problems);
+  return block;
+}
+
+std::vector<nvr::ScheduleRecord> LoadSchedules(const SetupContext& ctx) {
+  std::vector<std::string> problems;
+  std::vector<nvr::ScheduleRecord> schedules = nvr::LoadScheduleFile(ctx.home, &problems);
+  PrintProblems(ctx, problems);
+  return schedules;
 }
 
 namespace {

@@ -65,7 +65,7 @@ int AddDeviceCommand(const SetupContext& ctx, const std::vector<std::string>& ar
   nvr::DeviceRecord device;
   if (!DeviceFromArgs(ctx, a, &device)) return kExitUsage;
   const std::vector<nvr::ScheduleRecord> schedules =
-      nvr::ReadSchedules(nvr::ScheduleDatPath(ctx.home));
+      LoadSchedules(ctx);
   if (device.schedule_id != 0 && !ScheduleExists(schedules, device.schedule_id)) {
     std::fprintf(ctx.io.err, "QV_NVR --add-device: no schedule has the id %d\n", device.schedule_id);
     return kExitFailed;
@@ -103,7 +103,7 @@ int ListDevicesCommand(const SetupContext& ctx, const std::vector<std::string>& 
     return kExitFailed;
   }
   const std::vector<nvr::ScheduleRecord> schedules =
-      nvr::ReadSchedules(nvr::ScheduleDatPath(ctx.home));
+      LoadSchedules(ctx);
   std::fprintf(ctx.io.out, "%-3s %-24s %-28s %-7s %-9s %s\n", "#", "NAME", "ADDRESS", "CHANNEL",
                "STREAM", "SCHEDULE");
   int number = 0;

@@ -7,6 +7,7 @@
 
 #include "nvr/app/setup_commands.h"
 #include "nvr/core/database.h"
+#include "nvr/core/settings_files.h"
 #include "nvr/core/strings.h"
 
 namespace nvrapp {
@@ -42,6 +43,10 @@ bool OpenDatabase(const SetupContext& ctx, nvr::DbConnection* conn);
 void NoteRunningRecorder(const SetupContext& ctx);
 // True when NVRData exists (the setup step ran); prints how to make it otherwise.
 bool RequireDataFolder(const SetupContext& ctx);
+// The settings files as the recorder loads them (checked, a damaged file repaired); what was
+// wrong is printed on the error stream.
+nvr::SettingsBlock LoadSettings(const SetupContext& ctx);
+std::vector<nvr::ScheduleRecord> LoadSchedules(const SetupContext& ctx);
 
 int InitDatabaseCommand(const SetupContext& ctx, const std::vector<std::string>& args);
 int AddDeviceCommand(const SetupContext& ctx, const std::vector<std::string>& args);

@@ -55,7 +55,7 @@ int AddScheduleCommand(const SetupContext& ctx, const std::vector<std::string>& 
   const std::optional<std::vector<SlotInput>> slots = SlotsFromArgs(ctx, p);
   if (!slots) return kExitUsage;
   const std::string path = nvr::ScheduleDatPath(ctx.home);
-  std::vector<nvr::ScheduleRecord> schedules = nvr::ReadSchedules(path);
+  std::vector<nvr::ScheduleRecord> schedules = LoadSchedules(ctx);
   std::string name = p[0];
   if (const Refusal refusal = CheckNewSchedule(&name, *slots, schedules, ctx.language)) {
     std::fprintf(ctx.io.err, "%s\n", refusal->c_str());
@@ -77,7 +77,7 @@ int AddScheduleCommand(const SetupContext& ctx, const std::vector<std::string>& 
 int ListSchedulesCommand(const SetupContext& ctx, const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage(ctx, "--list-schedules");
   const std::vector<nvr::ScheduleRecord> schedules =
-      nvr::ReadSchedules(nvr::ScheduleDatPath(ctx.home));
+      LoadSchedules(ctx);
   std::fprintf(ctx.io.out, "%-12s %-32s %s\n", "ID", "NAME", "SLOTS");
   for (const nvr::ScheduleRecord& s : schedules) {
     std::string slots;

@@ -10,6 +10,7 @@
 #include "nvr/core/config_ini.h"
 #include "nvr/core/drives.h"
 #include "nvr/core/ini_file.h"
+#include "nvr/core/settings_check.h"
 #include "nvr/core/settings_files.h"
 
 namespace nvrapp {
@@ -18,11 +19,6 @@ namespace {
 constexpr char kSetUsage[] =
     "--set split-minutes 1..1440 | --set disk-full stop|delete | --set watchdog on|off";
 constexpr char kDriveUsage[] = "--drive LETTER ROOT RESERVE_MB";
-constexpr int64_t kMaxSplitMinutes = 24 * 60;
-
-nvr::SettingsBlock CurrentSettings(const std::string& home) {
-  return nvr::ReadSettings(nvr::LocalDatPath(home), nvr::DriveMap::FromConfig(home));
-}
 
 std::optional<int32_t> ParseSwitch(const std::string& value, const char* off, const char* on) {
   if (value == off || value == "0") return 0;
@@ -33,7 +29,7 @@ std::optional<int32_t> ParseSwitch(const std::string& value, const char* off, co
 // Applies one "--set NAME VALUE" to `s`; false for an unknown name or a value out of range.
 bool ApplySetting(const std::string& name, const std::string& value, nvr::SettingsBlock* s) {
   if (name == "split-minutes") {
-    const auto minutes = ParseNumber(value, 1, kMaxSplitMinutes);
+    const auto minutes = ParseNumber(value, 1, nvr::kMaxSplitMinutes);
     if (!minutes) return false;
     s->split_minutes = static_cast<int32_t>(*minutes);
     return true;
@@ -100,7 +96,7 @@ bool PutDrive(nvr::SettingsBlock* s, char letter, uint32_t reserve) {
 int SetCommand(const SetupContext& ctx, const std::vector<std::string>& args) {
   if (args.size() != 3) return Usage(ctx, kSetUsage);
   if (!RequireDataFolder(ctx)) return kExitFailed;
-  nvr::SettingsBlock settings = CurrentSettings(ctx.home);
+  nvr::SettingsBlock settings = LoadSettings(ctx);
   if (!ApplySetting(args[1], args[2], &settings)) return Usage(ctx, kSetUsage);
   if (!nvr::WriteSettings(nvr::LocalDatPath(ctx.home), settings)) {
     std::fprintf(ctx.io.err, "QV_NVR --set: cannot write %s\n", nvr::LocalDatPath(ctx.home).c_str());
@@ -115,7 +111,7 @@ int DriveCommand(const SetupContext& ctx, const std::vector<std::string>& args) 
   if (args.size() != 4 || args[1].size() != 1 || !std::isalpha(static_cast<unsigned char>(args[1][0]))) {
     return Usage(ctx, kDriveUsage);
   }
-  const auto reserve = ParseNumber(args[3], 0, UINT32_MAX);
+  const auto reserve = ParseNumber(args[3], 0, nvr::kMaxReserveMb);
   if (!reserve || args[2].empty()) return Usage(ctx, kDriveUsage);
   if (!RequireDataFolder(ctx)) return kExitFailed;
   const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(args[1][0])));
@@ -124,7 +120,7 @@ int DriveCommand(const SetupContext& ctx, const std::vector<std::string>& args) 
 
   // The table as it stands before the new drive counts: without Local.dat its defaults depend
   // on the drives configured, and the new drive goes after them, not in their place.
-  nvr::SettingsBlock settings = CurrentSettings(ctx.home);
+  nvr::SettingsBlock settings = LoadSettings(ctx);
   if (!PutDrive(&settings, letter, static_cast<uint32_t>(*reserve))) {
     std::fprintf(ctx.io.err, "QV_NVR --drive: the drive table is full (128 drives)\n");
     return kExitFailed;
@@ -143,7 +139,10 @@ int DriveCommand(const SetupContext& ctx, const std::vector<std::string>& args) 
   }
   struct stat st {};
   if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    std::fprintf(ctx.io.out, "note: %s is not a folder yet; drive %c is used once it is\n",
+    // The recorder never makes a drive's root: a missing one is a disk that is not mounted.
+    std::fprintf(ctx.io.out,
+                 "note: %s is not a folder yet; drive %c is used once it is (the recorder never "
+                 "creates it: make it inside the mounted disk)\n",
                  root.c_str(), letter);
   }
   PrintSettings(ctx.io.out, ctx.home, settings);
@@ -153,7 +152,7 @@ int DriveCommand(const SetupContext& ctx, const std::vector<std::string>& args) 
 
 int ShowSettingsCommand(const SetupContext& ctx, const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage(ctx, "--show-settings");
-  PrintSettings(ctx.io.out, ctx.home, CurrentSettings(ctx.home));
+  PrintSettings(ctx.io.out, ctx.home, LoadSettings(ctx));
   return kExitOk;
 }
 

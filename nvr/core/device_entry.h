@@ -34,6 +34,13 @@ struct DeviceEntry {
   bool recording = false;
   uint32_t record_start = 0;  // tick count when the current file was started
   bool record_on_connect = false;
+  // A manual device told to record: a recording that ends without being told to (a split or a
+  // restart whose new file could not start, a full disk) is started again.
+  bool record_wanted = false;
+  // Back-off of recording starts that failed: no new attempt before `record_retry_at`, and the
+  // wait doubles with each failure (0: no failure since the last start).
+  uint32_t record_retry_at = 0;
+  uint32_t record_retry_ms = 0;
   int32_t op_state = 0;       // OP_STATE as loaded: 0 disconnected, 1 connected, 2 recording
   int32_t channel = 0;        // 0-based
   int32_t alarm_state = 0;
@@ -56,6 +63,9 @@ struct DeviceEntry {
     recording = false;
     record_start = 0;
     record_on_connect = false;
+    record_wanted = false;
+    record_retry_at = 0;
+    record_retry_ms = 0;
     op_state = 0;
   }
 };

@@ -2,13 +2,33 @@
 // compared with its reserve. When the drive has run into its reserve, recording moves on to the
 // first drive of the table with room; when no drive has room, the disk-full policy either stops
 // all recording (0) or deletes the earliest recordings (1), file by file, earliest day first,
-// never a file that is being written. Twenty checks in a row that free nothing stop all
-// recording too. Any other policy value does nothing. Runs on the core thread.
+// never a file that is being written. Twenty checks in a row whose clean-up failed to delete
+// stop all recording too. Any other policy value does nothing. Runs on the core thread.
+//
+// Beyond the table's reserves:
+// - Headroom. A reserve smaller than what the recorder writes between two checks would let the
+//   disk fill up before the next check noticed, and records would be lost. Each check therefore
+//   learns how far free space fell since the previous one (the largest fall of the last
+//   kHeadroomChecks checks) and counts a drive as full once its free space is within its reserve
+//   plus twice that fall (at most kMaxHeadroomMb).
+// - Absent drives. A drive whose root does not exist is skipped by the check and the rotation
+//   and never recorded into; its going away and its coming back are logged once each. When the
+//   current drive is absent, recording moves to a drive that is there; when none is, all
+//   recording stops until one comes back.
+// - Clean-up that keeps up. The day folder passed over because it held only files being written
+//   (the skipped folder) is searched again when no other day folder is left, so the closed files
+//   of today are deleted oldest first. A check that found only files being written is no failed
+//   deletion, and a check stops once nothing more is deletable instead of retrying a file it
+//   already deleted.
+// - Only what is needed. A check deletes at most ten files, and stops as soon as the current drive
+//   has room again: recordings that need not go are kept.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +42,8 @@ namespace nvr {
 struct DiskOps {
   // Megabytes free for the recorder on a drive; nullopt when it cannot be queried.
   std::function<std::optional<uint64_t>(char letter)> free_mb;
+  // True when the drive's root exists.
+  std::function<bool(char letter)> present;
   // When a recording file was started, in nanoseconds since the epoch.
   std::function<std::optional<int64_t>(const std::string& path)> creation_time_ns;
   // The current time on the same scale.
@@ -32,9 +54,16 @@ struct DiskOps {
 
 // The real file system: statvfs over `drives`, birth times, flock.
 DiskOps RealDiskOps(const DriveMap& drives);
+// `ops` with every empty member taken from RealDiskOps(drives).
+DiskOps WithRealDefaults(DiskOps ops, const DriveMap& drives);
 
 inline constexpr int kCleanupRepetitions = 10;
 inline constexpr int kMaxDeleteFailures = 20;
+// Checks over which the fall of free space between two checks is remembered (about a minute).
+inline constexpr size_t kHeadroomChecks = 12;
+// A fall far beyond any recording rate (files copied onto the drive by hand) must not make the
+// clean-up delete recordings the reserve alone would have kept.
+inline constexpr uint64_t kMaxHeadroomMb = 2048;
 // The name every real day folder ("%Y-%m-%d") sorts before.
 inline constexpr char kNoDayFolder[] = "9000-00-00";
 
@@ -49,8 +78,10 @@ class DiskManager {
   // new table still holds it (taking its new reserve), else move recording to the first entry.
   void ChangeDriveAfterSettings();
 
-  // Consecutive checks whose clean-up freed nothing.
+  // Consecutive checks whose clean-up failed.
   int delete_failures() const { return delete_failures_; }
+  // Megabytes a drive keeps free on top of its reserve (see Headroom above).
+  uint64_t headroom_mb() const;
 
  private:
   struct Candidate {
@@ -58,12 +89,19 @@ class DiskManager {
     std::string folder;             // its full path on the first drive holding it
     std::vector<char> drives;       // every drive holding a folder of that name
   };
+  enum class Repetition { kDeleted, kFailed, kNothingMore };
 
+  void WatchPresence();
+  void LearnFall(char drive, uint64_t free_mb);
   bool MoveToDriveWithRoom();
-  void CleanUp();
-  Candidate FindEarliestDay() const;
-  // One repetition; false when it counted a failed deletion.
-  bool DeleteOne(const Candidate& day, std::string* deletion_candidate);
+  void ApplyFullPolicy();
+  void StopAllRecording(const char* log_line);
+  bool AnyDrivePresent() const;
+  bool CurrentDriveHasRoom() const;
+  // True when something was deleted.
+  bool CleanUp();
+  Candidate FindEarliestDay(bool pass_over_skipped) const;
+  Repetition DeleteOne(const Candidate& day, std::set<std::string>* tried);
   void CountFailure();
   std::string DayPath(char letter, const std::string& day) const;
 
@@ -72,6 +110,10 @@ class DiskManager {
   const DriveMap& drives_;
   DiskOps ops_;
   int delete_failures_ = 0;
+  std::set<char> absent_;         // drives of the table last seen without their root
+  char measured_drive_ = 0;       // the drive `last_free_mb_` belongs to
+  std::optional<uint64_t> last_free_mb_;
+  std::deque<uint64_t> falls_mb_;  // falls of free space between consecutive checks
 };
 
 }  // namespace nvr

@@ -39,6 +39,11 @@ std::optional<std::string> DriveMap::Root(char letter) const {
   return it->second;
 }
 
+bool DriveMap::Present(char letter) const {
+  const std::optional<std::string> root = Root(letter);
+  return root && IsFolder(*root);
+}
+
 std::optional<uint64_t> DriveMap::FreeMegabytes(char letter) const {
   const std::optional<std::string> root = Root(letter);
   if (!root || !IsFolder(*root)) return std::nullopt;

@@ -2,6 +2,12 @@
 // reserve per drive); each letter stands for a storage root directory configured in
 // config.ini [DRIVES] (config_ini.h), by default C at "<program folder>/storage". A drive is
 // "fixed" (usable) when its root exists as a directory; free space comes from statvfs(3).
+//
+// A root is never created by the recorder, only the folders below it: a root that does not
+// exist is an absent drive (a disk that is not mounted, a share that went away), and recording
+// into a folder made in its place would fill whatever disk holds that path. Point a drive at a
+// folder inside the mounted file system (/mnt/disk2/nvr, not the mount point /mnt/disk2), so
+// that an unmounted disk leaves no such folder behind.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +31,8 @@ class DriveMap {
   // Megabytes available to the recorder on the drive (f_bavail * f_frsize >> 20); nullopt when
   // the letter is unknown or its root is missing or cannot be queried.
   std::optional<uint64_t> FreeMegabytes(char letter) const;
+  // The letter is configured and its root exists as a folder.
+  bool Present(char letter) const;
   // Configured letters whose root exists, in letter order.
   std::vector<char> FixedDrives() const;
   // "<root>/QV_Record/Normal", where the day folders of normal recordings live.

@@ -34,5 +34,9 @@ inline constexpr char kLogAutoDeleteFile[] = "auto delete file: %s \r\n";
 inline constexpr char kLogDeleteFileFailed[] = "delete file failed error %d\r\n";
 inline constexpr char kLogDeleteFailed20Times[] =
     "error!! delete files failed 20 times stop all record\r\n";
+// A drive whose root does not exist (letter, root), and its return.
+inline constexpr char kLogDriveAbsent[] = "drive %c (%s) is not there";
+inline constexpr char kLogDriveBack[] = "drive %c (%s) is there again";
+inline constexpr char kLogNoDrivePresent[] = "no recording drive is there stop all record\r\n";
 
 }  // namespace nvr

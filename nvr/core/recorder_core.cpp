@@ -4,22 +4,11 @@
 
 #include "nvr/core/config_ini.h"
 #include "nvr/core/schedule_match.h"
+#include "nvr/core/settings_check.h"
 #include "nvr/core/strings.h"
 #include "platform/tick_clock.h"
 
 namespace nvr {
-namespace {
-
-DiskOps WithDefaults(DiskOps ops, const DriveMap& drives) {
-  DiskOps real = RealDiskOps(drives);
-  if (!ops.free_mb) ops.free_mb = real.free_mb;
-  if (!ops.creation_time_ns) ops.creation_time_ns = real.creation_time_ns;
-  if (!ops.now_ns) ops.now_ns = real.now_ns;
-  if (!ops.can_lock_exclusively) ops.can_lock_exclusively = real.can_lock_exclusively;
-  return ops;
-}
-
-}  // namespace
 
 int32_t StatusTextId(int32_t state) {
   switch (state) {
@@ -42,7 +31,7 @@ RecorderCore::RecorderCore(CoreConfig config)
       library_(*config_.library),
       db_(*config_.db),
       recordings_(state_, library_, config_.drives, config_.local_time),
-      disks_(state_, recordings_, config_.drives, WithDefaults(config_.disk_ops, config_.drives)),
+      disks_(state_, recordings_, config_.drives, WithRealDefaults(config_.disk_ops, config_.drives)),
       watchdog_(config_.watchdog_endpoint, config_.home + "/QV_Watchdog", config_.start_program) {
   loop_.SetMessageHandler([this](uint32_t msg, uint32_t wparam, int32_t lparam) {
     OnWindowMessage(msg, wparam, lparam);
@@ -59,17 +48,28 @@ StartOutcome RecorderCore::Start() {
   // 5-second connect time-out, reconnect for ever, 10 seconds between attempts.
   library_.Startup();
   library_.SetWaitTime(5, -1, 10);
-  state_.SetSettings(ReadSettings(LocalDatPath(config_.home), config_.drives));
-  SetSchedules(ReadSchedules(ScheduleDatPath(config_.home)));
+  std::vector<std::string> problems;
+  state_.SetSettings(LoadSettingsFile(config_.home, config_.drives, &problems));
+  SetSchedules(LoadScheduleFile(config_.home, &problems));
+  for (const std::string& problem : problems) state_.Notice(0, problem);
   if (!LoadDevices()) {
     out.messages = {kStrReadDbFailed, kStrInitFailed};
     return out;
   }
   state_.current_drive = static_cast<char>(state_.settings.drives[0].letter);
   state_.current_reserve = state_.settings.drives[0].reserve_mb;
+  // The first check at once, not five seconds on: a first drive that is full or not there
+  // must not take the first recordings.
+  disks_.DiskCheck();
+  recordings_.RemoveEmptyRecordings();
 
   if (state_.settings.watchdog != 0) watchdog_.StartProgram();
-  StartThreads();
+  if (const char* failed = StartThreads()) {
+    // Without its workers the recorder would look alive and record nothing.
+    StopThreads();
+    out.failure_text = failed;
+    return out;
+  }
   watchdog_.Greet();
   loop_.SetTimer(kDiskTimerId, kDiskTimerMs, [this] { DiskCheck(); });
   loop_.SetTimer(kHeartbeatTimerId, kHeartbeatTimerMs, [this] { Heartbeat(); });
@@ -95,9 +95,17 @@ bool RecorderCore::LoadDevices() {
 
 bool RecorderCore::ConnectEntry(DeviceEntry& entry) {
   const std::optional<NvrClientParams> params = MakeClientParams(entry, loop_.Window());
-  if (!params) return false;
+  if (!params) {
+    state_.Notice(entry.id, "cannot connect: the address, user name or password is too long "
+                            "for the recording library");
+    return false;
+  }
   entry.client = library_.ClientStart(*params);
-  if (entry.client == 0) return false;
+  if (entry.client == 0) {
+    state_.Notice(entry.id, "cannot connect: the recording library refused " +
+                                std::string(params->address));
+    return false;
+  }
   entry.state = kStateConnecting;
   return true;
 }
@@ -124,7 +132,10 @@ void RecorderCore::OnClientNotify(int32_t id, uint32_t code, int32_t value) {
   switch (value) {
     case kClientStreaming:
       if (e->record_on_connect) {
-        if (e->IsManual()) recordings_.StartRecording(*e);
+        if (e->IsManual()) {
+          e->record_wanted = true;
+          recordings_.StartRecording(*e);
+        }
         e->record_on_connect = false;
       } else if (e->recording) {
         // Back after a loss: the rest goes to a new file.
@@ -135,6 +146,7 @@ void RecorderCore::OnClientNotify(int32_t id, uint32_t code, int32_t value) {
       e->connected = true;
       break;
     case kClientFailed:
+      state_.Notice(e->id, "the connection failed and is given up");
       StopClient(*e);
       break;
     case kClientReconnecting:
@@ -169,8 +181,9 @@ void RecorderCore::HandleMonitorAction(const MonitorAction& action, uint64_t spl
       }
       break;
     case MonitorRequest::kStartRecord:
-      if (e->client == 0 || !e->connected || e->recording || e->IsManual()) return;
-      if (state_.disks_full.load()) return;
+      if (e->client == 0 || !e->connected || e->recording) return;
+      if (e->IsManual() && !e->record_wanted) return;
+      if (state_.disks_full.load() || !RecordRetryDue(*e, qvp::TickCount())) return;
       if (recordings_.StartRecording(*e)) state_.Refresh(*e);
       break;
     case MonitorRequest::kConnect:
@@ -191,8 +204,8 @@ void RecorderCore::RunMonitorPass() {
   HandleMonitorActions(ScanDevices(state_, qvp::TickCount(), &local));
 }
 
-void RecorderCore::StartThreads() {
-  if (!config_.start_threads) return;
+const char* RecorderCore::StartThreads() {
+  if (!config_.start_threads) return nullptr;
   ping_ = std::make_unique<PingThread>(config_.pinger, [this](bool answered) {
     loop_.Post([this, answered] { PingStep(answered); });
   });
@@ -200,8 +213,9 @@ void RecorderCore::StartThreads() {
       state_, config_.local_time, [this](std::vector<MonitorAction> actions) {
         return loop_.Post([this, batch = std::move(actions)] { HandleMonitorActions(batch); });
       });
-  ping_->Begin();
-  monitor_->Begin();
+  if (ping_->Begin() != qvp::JThread::kStarted) return kTextPingThreadFailed;
+  if (monitor_->Begin() != qvp::JThread::kStarted) return kTextMonitorThreadFailed;
+  return nullptr;
 }
 
 void RecorderCore::StopThreads() {

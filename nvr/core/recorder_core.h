@@ -62,9 +62,15 @@ struct CoreOutcome {
   std::vector<uint32_t> messages;  // texts to show, in order (strings.h)
 };
 
+// The texts of a start that could not run its worker threads.
+inline constexpr char kTextPingThreadFailed[] = "Start the ping thread failed!";
+inline constexpr char kTextMonitorThreadFailed[] = "Start the schedule monitor thread failed!";
+
 struct StartOutcome {
-  bool ok = false;                 // false: start-up stopped after loading the devices failed
+  bool ok = false;                 // false: start-up stopped (loading the devices failed, or a
+                                   // worker thread did not start)
   std::vector<uint32_t> messages;
+  std::string failure_text;        // a failure without a string number: show it as it is
   LastExit last_exit = LastExit::kUnknown;
 };
 
@@ -153,7 +159,8 @@ class RecorderCore {
   void StopClient(DeviceEntry& entry);
   void OnWindowMessage(uint32_t msg, uint32_t wparam, int32_t lparam);
   void HandleMonitorAction(const MonitorAction& action, uint64_t split_ms);
-  void StartThreads();
+  // Nullptr when both threads run, else the text of the one that did not start.
+  const char* StartThreads();
   void StopThreads();
   void StopAllClients();
   void SetOpState(const DeviceEntry& entry, int32_t op_state);

@@ -46,6 +46,8 @@ CoreOutcome RecorderCore::RecordAll() {
     for (DeviceEntry& e : state_.devices.Entries()) {
       if (!e.IsManual()) continue;
       if (e.client != 0) {
+        // A device still connecting records once it is connected (the monitor starts it).
+        e.record_wanted = true;
         if (e.connected && e.state == kStateConnected && !e.recording &&
             recordings_.StartRecording(e)) {
           state_.Refresh(e);
@@ -56,6 +58,7 @@ CoreOutcome RecorderCore::RecordAll() {
       e.Clear();
       ConnectEntry(e);
       e.record_on_connect = true;
+      e.record_wanted = true;
       state_.Refresh(e);
     }
   }
@@ -68,6 +71,7 @@ CoreOutcome RecorderCore::StopAll() {
     DeviceLock lock = state_.devices.Lock();
     for (DeviceEntry& e : state_.devices.Entries()) {
       if (!e.IsManual() || e.client == 0) continue;
+      e.record_wanted = false;
       recordings_.StopRecording(e);
       state_.Refresh(e);
     }
@@ -108,15 +112,19 @@ CoreOutcome RecorderCore::Record(int32_t id) {
     e->Clear();
     ConnectEntry(*e);
     e->record_on_connect = true;
+    e->record_wanted = true;
     state_.Refresh(*e);
     SetOpState(*e, kOpRecording);
     return Done();
   }
   if (e->recording) return CoreOutcome{};
   if (e->state != kStateConnected) return Refused(kStrNotConnected);
+  // A start that fails is reported and tried again with a back-off until the device is told
+  // to stop: the recording is wanted either way.
+  e->record_wanted = true;
+  SetOpState(*e, kOpRecording);
   if (!recordings_.StartRecording(*e)) return CoreOutcome{};
   state_.Refresh(*e);
-  SetOpState(*e, kOpRecording);
   return Done();
 }
 
@@ -125,8 +133,9 @@ CoreOutcome RecorderCore::StopRecord(int32_t id) {
   DeviceEntry* e = state_.devices.FindById(id);
   if (e == nullptr) return CoreOutcome{};
   if (!e->IsManual()) return Refused(kStrScheduledRecord);
-  if (!e->recording) return CoreOutcome{};
-  recordings_.StopRecording(*e);
+  if (!e->recording && !e->record_wanted) return CoreOutcome{};
+  e->record_wanted = false;
+  if (e->recording) recordings_.StopRecording(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpConnected);
   return Done();

@@ -24,6 +24,10 @@ class CoreObserver {
   virtual void DeviceAdded(int32_t /*id*/) {}
   virtual void DeviceRemoved(int32_t /*id*/) {}  // later rows move up and renumber
   virtual void DevicesCleared() {}
+  // Something the person running the recorder must learn of: a recording that did not start,
+  // a connection that failed, a drive that went away or came back. `id` is the device (0: the
+  // recorder as a whole). The same text is in the daily text log.
+  virtual void Notice(int32_t /*id*/, const std::string& /*text*/) {}
 };
 
 struct RecorderState {
@@ -35,6 +39,10 @@ struct RecorderState {
     settings = block;
     split_minutes.store(block.split_minutes, std::memory_order_relaxed);
   }
+  // Writes `text` to the text log ("<device name>: " in front when `id` names a device) and
+  // hands it to the observer. Core thread.
+  void Notice(int32_t id, const std::string& text);
+
   // Row refresh after a change of `entry` (device lock held): a connected device shows the
   // "reachable" image whatever the last ping found.
   void Refresh(DeviceEntry& entry) {

@@ -27,6 +27,13 @@ namespace nvr {
 
 // Keeps the whole file name within the 255 bytes a file system allows.
 inline constexpr size_t kMaxNamePartBytes = 96;
+// The longest path the recording library accepts for a recording (it refuses longer ones).
+inline constexpr size_t kMaxRecordPathBytes = 511;
+// A recording file of at most this many bytes holds its signature and header and no frame.
+inline constexpr uint64_t kEmptyRecordingBytes = 39;
+// Back-off of failed recording starts: the first retry after this, doubling up to the most.
+inline constexpr uint32_t kFirstRetryMs = 1000;
+inline constexpr uint32_t kMostRetryMs = 60000;
 
 std::string SanitizeNamePart(std::string_view text);
 // The day folder "<record root>/%Y-%m-%d" of a file started at `local`.
@@ -38,6 +45,10 @@ std::string RecordFilePath(const std::string& record_root, const std::tm& local,
 
 // The current local time (localtime_r of time()).
 std::tm CurrentLocalTime();
+
+// True when a recording start of `entry` may be tried at `now`: no start failed since the last
+// one that worked, or its back-off is over.
+bool RecordRetryDue(const DeviceEntry& entry, uint32_t now);
 
 class RecordingManager {
  public:
@@ -54,7 +65,9 @@ class RecordingManager {
 
   // The functions below run on the core thread with the device lock held by the caller (the
   // whole-array ones take it themselves).
-  // Starts a new file; false (entry unchanged) when there is no client or the library refuses.
+  // Starts a new file; false (entry unchanged) when there is no client or the start fails. A
+  // failure is never silent: why it failed goes to the text log and the observer, and the
+  // entry's back-off is set (RecordRetryDue).
   bool StartRecording(DeviceEntry& entry);
   void StopRecording(DeviceEntry& entry);
   // Stop, start (a new file named by the new start time), refresh the row.
@@ -63,8 +76,18 @@ class RecordingManager {
   void RestartAllOnNewDrive();
   // Disks full: every running recording stops.
   void StopAllRecording();
+  // At start: deletes the recordings of today's folder on every drive of the table that hold
+  // no frame (a recorder killed right after it began them); they would only be listed as
+  // recordings that play nothing. A file being written is left alone.
+  void RemoveEmptyRecordings();
 
  private:
+  // Why a recording of `entry` cannot start at `path` now; empty when nothing is in the way.
+  std::string FindObstacle(const std::string& path) const;
+  // Makes the folders between the drive's root and the file; the root itself never.
+  std::string MakeFolders(const std::string& root, const std::string& path) const;
+  void StartFailed(DeviceEntry& entry, const std::string& reason);
+
   RecorderState& state_;
   RecordingLibrary& library_;
   const DriveMap& drives_;

@@ -21,6 +21,12 @@ std::vector<MonitorAction> ScanDevices(RecorderState& state, qvp::Tick now, cons
   if (state.disks_full.load()) return actions;
   for (const DeviceEntry& e : state.devices.Entries()) {
     if (e.client == 0 && e.schedule_id == 0) continue;
+    // A manual device told to record whose recording ended (a failed split or restart, a
+    // full disk that has room again) starts again.
+    if (e.schedule_id == 0 && e.record_wanted && e.connected && !e.recording &&
+        RecordRetryDue(e, now)) {
+      actions.push_back({MonitorRequest::kStartRecord, e.id});
+    }
     bool just_disconnected = false;
     if (e.schedule_id != 0) {
       bool in_schedule = false;
@@ -34,7 +40,9 @@ std::vector<MonitorAction> ScanDevices(RecorderState& state, qvp::Tick now, cons
           continue;
         }
         if (!e.connected) continue;
-        if (!e.recording) actions.push_back({MonitorRequest::kStartRecord, e.id});
+        if (!e.recording && RecordRetryDue(e, now)) {
+          actions.push_back({MonitorRequest::kStartRecord, e.id});
+        }
       } else {
         if (e.client == 0) continue;
         actions.push_back({MonitorRequest::kDisconnect, e.id});

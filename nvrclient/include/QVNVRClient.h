@@ -20,6 +20,10 @@ extern "C" {
 
 typedef uint32_t QVNVR_HANDLE;
 
+/* The longest host name or address the library connects to: "host:65535" fits the address
+ * field below with its terminator. A longer host is refused by QVNVR_ClientStart. */
+#define QVNVR_MAX_HOST_LENGTH 121
+
 /* Parameters of a recording client: 272 bytes, little-endian, copied whole by QVNVR_ClientStart. */
 typedef struct NvrClientParams {
   int16_t transport;      /* 0 RTP over UDP, 1 RTP interleaved in the RTSP connection */

@@ -136,8 +136,10 @@ TEST_F(DiskManagerTest, FolderWithOnlyTheFileBeingRecordedIsSkipped) {
 }
 
 TEST_F(DiskManagerTest, TwentyFailedCleanUpsStopAllRecording) {
-  StartRecordingBoth();  // no QV_Record folder anywhere: nothing can be freed
+  StartRecordingBoth();  // no recording file anywhere: nothing can be freed
   free_mb_ = {{'C', 10}, {'D', 20}};
+  core_->DiskCheck();  // removes today's folder, which holds no file of the fake library
+  EXPECT_FALSE(Exists(Path("c/QV_Record/Normal/2015-03-09")));
   for (int i = 0; i < 19; ++i) core_->DiskCheck();
   EXPECT_TRUE(Entry(1).recording);
   EXPECT_FALSE(core_->State().disks_full);
@@ -169,3 +171,71 @@ TEST_F(DiskManagerTest, NewSettingsKeepOrReplaceTheCurrentDrive) {
 }
 
 }  // namespace
+
+// Drives whose root does not exist are never recorded into nor created, and their going and
+// coming back is logged once each.
+class AbsentDriveTest : public DiskManagerTest {
+ protected:
+  void RemoveRoot(const char* drive) { std::filesystem::remove_all(Path(drive)); }
+};
+
+TEST_F(AbsentDriveTest, RecordingLeavesADriveThatWentAwayAndNeverMakesItsRoot) {
+  StartRecordingBoth();
+  RemoveRoot("c");  // the disk was unmounted
+  core_->DiskCheck();
+  core_->DiskCheck();
+  EXPECT_EQ(core_->State().current_drive, 'D');
+  ASSERT_EQ(lib_.files.size(), 4u);
+  EXPECT_EQ(lib_.files[3].rfind(Path("d") + "/QV_Record/", 0), 0u);
+  EXPECT_FALSE(Exists(Path("c")));
+  EXPECT_EQ(Count(Log(), "drive C (" + Path("c") + ") is not there"), 1u);
+
+  mkdir(Path("c").c_str(), 0755);
+  core_->DiskCheck();
+  core_->DiskCheck();
+  EXPECT_EQ(Count(Log(), "drive C (" + Path("c") + ") is there again"), 1u);
+  EXPECT_EQ(core_->State().current_drive, 'D') << "recording stays where it moved to";
+}
+
+TEST_F(AbsentDriveTest, AFullDriveDoesNotMoveToAnAbsentOne) {
+  settings_.disk_full_policy = 0;
+  StartRecordingBoth();
+  RemoveRoot("d");
+  free_mb_ = {{'C', 10}, {'D', 9000}};  // the empty mount point would show the system disk
+  core_->DiskCheck();
+  EXPECT_EQ(core_->State().current_drive, 'C');
+  EXPECT_TRUE(core_->State().disks_full);
+  EXPECT_FALSE(Entry(1).recording);
+  EXPECT_FALSE(Exists(Path("d")));
+}
+
+TEST_F(AbsentDriveTest, NoDriveThereStopsAllRecordingAndStartsAreRefused) {
+  RemoveRoot("c");
+  RemoveRoot("d");
+  StartCore();  // the first check runs at start
+  EXPECT_TRUE(core_->State().disks_full);
+  EXPECT_EQ(Count(Log(), "no recording drive is there stop all record"), 1u);
+  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{131});
+  mkdir(Path("d").c_str(), 0755);
+  core_->DiskCheck();
+  EXPECT_FALSE(core_->State().disks_full);
+  EXPECT_EQ(core_->State().current_drive, 'D');
+}
+
+TEST_F(AbsentDriveTest, AStartIntoAnAbsentDriveIsRefusedAndReported) {
+  StartCore();
+  core_->Connect(1);
+  Connected(1);
+  RemoveRoot("c");  // gone between two checks
+  EXPECT_FALSE(core_->Record(1).done);
+  EXPECT_EQ(lib_.record_attempts, 0) << "the library would make the root";
+  EXPECT_FALSE(Exists(Path("c")));
+  EXPECT_NE(Log().find("Gate: recording did not start: drive C (" + Path("c") +
+                       ") is not there; next try in 1 s"),
+            std::string::npos);
+  core_->DiskCheck();  // moves to D; the wanted recording starts there at the next pass
+  clock_.Advance(1000);
+  core_->RunMonitorPass();
+  EXPECT_TRUE(Entry(1).recording);
+  EXPECT_EQ(lib_.files.back().rfind(Path("d") + "/QV_Record/", 0), 0u);
+}

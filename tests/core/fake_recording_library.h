@@ -40,6 +40,7 @@ class FakeRecordingLibrary : public nvr::RecordingLibrary {
     return 1;
   }
   int ClientStartRecord(nvr::ClientHandle h, const std::string& path, int seconds) override {
+    ++record_attempts;
     auto it = clients.find(h);
     if (refuse_record || seconds != 0 || it == clients.end() || !it->second.running ||
         !it->second.recording.empty() || path.empty()) {
@@ -72,6 +73,7 @@ class FakeRecordingLibrary : public nvr::RecordingLibrary {
   std::map<nvr::ClientHandle, Client> clients;
   std::vector<std::string> files;  // every recording started, in order
   int stops = 0;
+  int record_attempts = 0;
   bool refuse_start = false;
   bool refuse_record = false;
   nvr::ClientHandle next_handle = 100;

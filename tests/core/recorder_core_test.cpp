@@ -203,3 +203,92 @@ TEST_F(RecorderCoreTest, AddDeviceStoresItsSchedule) {
 }
 
 }  // namespace
+
+// A recording that does not start is reported in the log (and to the view) and tried again with
+// a back-off, until it starts or the device is told to stop.
+class FailedStartTest : public RecorderCoreTest {
+ protected:
+  void ConnectGate() {
+    StartCore();
+    ASSERT_TRUE(core_->Connect(1).done);
+    Connected(1);
+  }
+  // Monitor passes over `ms` milliseconds, one every 200 ms.
+  void Passes(uint32_t ms) {
+    for (uint32_t t = 0; t < ms; t += 200) {
+      clock_.Advance(200);
+      core_->RunMonitorPass();
+    }
+  }
+};
+
+TEST_F(FailedStartTest, IsReportedAndRetriedWithABackOffUntilItStarts) {
+  ConnectGate();
+  lib_.refuse_record = true;
+  EXPECT_FALSE(core_->Record(1).done);
+  EXPECT_EQ(lib_.record_attempts, 1);
+  EXPECT_NE(Log().find("Gate: recording did not start: the recording library refused "),
+            std::string::npos);
+  EXPECT_NE(Log().find("; next try in 1 s"), std::string::npos);
+  Passes(800);
+  EXPECT_EQ(lib_.record_attempts, 1) << "not every 200 ms";
+  Passes(400);
+  EXPECT_EQ(lib_.record_attempts, 2);
+  EXPECT_NE(Log().find("; next try in 2 s"), std::string::npos);
+  Passes(60000);
+  EXPECT_LT(lib_.record_attempts, 12) << "the wait doubles up to a minute";
+  lib_.refuse_record = false;
+  Passes(60000);
+  EXPECT_TRUE(Entry(1).recording);
+  EXPECT_EQ(OpState("Gate"), 2);
+}
+
+TEST_F(FailedStartTest, StopRecordEndsTheRetries) {
+  ConnectGate();
+  lib_.refuse_record = true;
+  core_->Record(1);
+  EXPECT_TRUE(core_->StopRecord(1).done);
+  EXPECT_EQ(OpState("Gate"), 1);
+  lib_.refuse_record = false;
+  Passes(5000);
+  EXPECT_FALSE(Entry(1).recording);
+  EXPECT_EQ(lib_.record_attempts, 1);
+}
+
+TEST_F(FailedStartTest, ASplitWhoseNewFileFailsIsRecordedAgainLater) {
+  settings_.split_minutes = 1;
+  ConnectGate();
+  ASSERT_TRUE(core_->Record(1).done);
+  lib_.refuse_record = true;
+  Passes(60000);  // the split stops the file and cannot start the next
+  EXPECT_FALSE(Entry(1).recording);
+  EXPECT_NE(Log().find("Gate: recording did not start"), std::string::npos);
+  lib_.refuse_record = false;
+  Passes(2000);
+  EXPECT_TRUE(Entry(1).recording) << "a manual recording is not silently dropped";
+  EXPECT_EQ(lib_.files.size(), 2u);
+}
+
+TEST_F(FailedStartTest, APathTooLongForTheLibraryIsNamed) {
+  const std::string deep = Path(std::string(250, 'x') + "/" + std::string(250, 'y'));
+  std::filesystem::create_directories(deep);
+  StartCore();
+  core_.reset();
+  nvr::CoreConfig config;
+  config.drives = nvr::DriveMap({{'C', deep}});
+  ASSERT_TRUE(nvr::WriteSettings(nvr::LocalDatPath(home_), settings_));
+  config.home = home_;
+  config.library = &lib_;
+  config.db = &db_;
+  config.disk_ops.free_mb = [](char) -> std::optional<uint64_t> { return 100000; };
+  config.local_time = [this] { return local_; };
+  config.start_threads = false;
+  core_ = std::make_unique<nvr::RecorderCore>(std::move(config));
+  ASSERT_TRUE(core_->Start().ok);
+  core_->Connect(1);
+  Connected(1);
+  EXPECT_FALSE(core_->Record(1).done);
+  EXPECT_EQ(lib_.record_attempts, 0);
+  EXPECT_NE(Log().find("Gate: recording did not start: the file name is too long ("), std::string::npos);
+  EXPECT_FALSE(Exists(deep + "/QV_Record")) << "no folder is made for a file that cannot be";
+}

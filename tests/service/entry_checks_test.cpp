@@ -46,8 +46,15 @@ TEST(DeviceFieldsTest, RefusalsComeInTheDialogsOrderWithItsTexts) {
        }(), "h"), nullptr},
       {"user of 32 bytes", Device("Gate", "h", std::string(32, 'u')),
        "user name too long (at most 31 bytes)"},
-      {"host of 128 bytes", Device("Gate", std::string(128, 'h')),
-       "host address too long (at most 127 bytes)"},
+      {"host of 121 bytes: what the library connects to", Device("Gate", std::string(121, 'h')),
+       nullptr},
+      {"host of 122 bytes", Device("Gate", std::string(122, 'h')),
+       "host address too long (at most 121 bytes)"},
+      {"line break in a name", Device("Gate\nYard", "h"),
+       "control characters (tab, line break) are not allowed"},
+      {"tab inside a name", Device("Ga\tte", "h"), "control characters (tab, line break) are not allowed"},
+      {"escape in a password", Device("Gate", "h", "u", "p\x1bw"),
+       "control characters (tab, line break) are not allowed"},
   };
   for (const Case& c : cases) {
     nvr::DeviceRecord d = c.device;
