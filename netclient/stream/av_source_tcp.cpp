@@ -107,7 +107,9 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(int* remaining) {
   if (media_ != nullptr) {
     display_started_ = true;
     if (!media_->StartDisplay()) return Next::kEnd;
-    if (client_.Flavor().decode_audio && !media_->ResetVoiceDecoder(client_.audio_codec.load())) return Next::kEnd;
+    // Audio the decoder does not know is left undecoded (neither played nor recorded); the
+    // video goes on, as over UDP.
+    if (client_.Flavor().decode_audio) media_->ResetVoiceDecoder(client_.audio_codec.load());
     media_->ResetForConnection();
   }
   return Receive();

@@ -92,6 +92,8 @@ void FuA(const PacketContext& ctx, const uint8_t* packet, size_t length) {
 
 bool HandleH264Packet(const PacketContext& ctx, const uint8_t* packet, size_t length) {
   if (packet == nullptr || length < kMinH264Packet) return false;
+  // A set forbidden bit marks a unit with errors (RFC 6184 §5.3): never record or decode it.
+  if ((packet[kRtpHeaderSize] & kNalForbiddenBit) != 0) return false;
   const auto type = static_cast<uint8_t>(packet[kRtpHeaderSize] & 0x1F);
   if (type >= 1 && type <= 23) {
     SingleNalUnit(ctx, type, packet, length);

@@ -18,6 +18,7 @@ inline constexpr uint8_t kNalTypeStapA = 24;
 inline constexpr uint8_t kNalTypeFuA = 28;
 inline constexpr uint8_t kFuStartBit = 0x80;
 inline constexpr uint8_t kFuEndBit = 0x40;
+inline constexpr uint8_t kNalForbiddenBit = 0x80;
 
 // RTP header plus the two FU-A bytes: anything shorter carries no NAL data.
 inline constexpr size_t kMinH264Packet = kRtpHeaderSize + 2;
@@ -33,7 +34,8 @@ struct KeyFrameSpan {
 
 // Takes one RTP packet apart. Writes the pieces to ctx.media's video conduit and records
 // them, counts the payload bytes and updates the key-frame span. False when the packet was
-// dropped (too short, or a packet type other than single NAL unit and FU-A).
+// dropped (too short, the forbidden bit set, or a packet type other than single NAL unit and
+// FU-A).
 bool HandleH264Packet(const PacketContext& ctx, const uint8_t* packet, size_t length);
 
 }  // namespace qvnet

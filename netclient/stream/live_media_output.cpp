@@ -31,10 +31,12 @@ bool LiveMediaOutput::WriteVideo(const uint8_t* data, size_t length, bool end_of
 }
 
 bool LiveMediaOutput::ResetVoiceDecoder(uint8_t codec) {
-  return qvcodec::VoiceDecReset(&voice_, static_cast<int16_t>(codec)) == 0;
+  voice_ready_ = qvcodec::VoiceDecReset(&voice_, static_cast<int16_t>(codec)) == 0;
+  return voice_ready_;
 }
 
 bool LiveMediaOutput::DecodeAudio(const uint8_t* voice_frame, size_t length) {
+  if (!voice_ready_) return false;
   uint16_t count = 0;
   if (qvcodec::VoiceDecodeFrameBounded(&voice_, voice_frame, length, samples_.data(), &count) != 0) return false;
   // A client being stopped has closed its conduits; emptying one now would open it again.

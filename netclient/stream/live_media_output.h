@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include "netclient/media/codec/voiceengine.h"
@@ -32,6 +33,8 @@ class LiveMediaOutput : public MediaOutput {
   NetClient& client_;
   std::unique_ptr<CAVDisplay> display_;
   qvcodec::VoiceState voice_{};
+  // The last reset knew the codec: audio of a codec it did not know is not decoded.
+  std::atomic<bool> voice_ready_{false};
   std::array<int16_t, qvcodec::kMaxVoiceSamples> samples_{};
 };
 

@@ -44,14 +44,22 @@ void CRTPVideoReceiver::Thread() {
 }
 
 bool CRTPVideoReceiver::Receive(const qvp::Socket& socket) {
+  // Datagrams from anyone else must not keep a lost stream looking alive either.
+  qvp::Tick last_media = qvp::TickCount();
   while (!stop_) {
-    const ssize_t n = qvp::RecvFrom(socket, buffer_.get(), kMaxDatagram, nullptr);
+    sockaddr_in from{};
+    const ssize_t n = qvp::RecvFrom(socket, buffer_.get(), kMaxDatagram, &from);
     if (n < 0) return true;
     // A shut-down socket reads as 0 at once and for ever; an empty datagram is only skipped.
     if (n == 0) {
       if (session_.VideoSocket() != &socket) return true;
       continue;
     }
+    if (!session_.FromCamera(from, true)) {
+      if (qvp::TicksSince(last_media, qvp::TickCount()) >= client_.Context().udp_loss_timeout_ms.load()) return true;
+      continue;
+    }
+    last_media = qvp::TickCount();
     const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount()};
     const auto length = static_cast<size_t>(n);
     if (client_.video_payload_type.load() == kPayloadJpeg && client_.Flavor().jpeg_over_udp) {
@@ -95,8 +103,10 @@ void CRTPAudioReceiver::Thread() {
 void CRTPAudioReceiver::Receive(const qvp::Socket& socket) {
   std::array<uint8_t, kMaxAudioPacket> packet{};
   while (!stop_) {
-    const ssize_t n = qvp::RecvFrom(socket, packet.data(), packet.size(), nullptr);
+    sockaddr_in from{};
+    const ssize_t n = qvp::RecvFrom(socket, packet.data(), packet.size(), &from);
     if (n <= 0) return;
+    if (!session_.FromCamera(from, false)) continue;
     const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, nullptr, nullptr, qvp::TickCount()};
     HandleAudioPacket(ctx, packet.data(), static_cast<size_t>(n));
   }

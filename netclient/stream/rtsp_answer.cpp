@@ -89,6 +89,21 @@ CodecChoice PickCodecs(std::string_view answer) {
   return choice;
 }
 
+std::optional<uint16_t> ParseServerPort(std::string_view answer) {
+  constexpr std::string_view kKey = "server_port=";
+  const size_t at = answer.find(kKey);
+  if (at == std::string_view::npos) return std::nullopt;
+  uint32_t port = 0;
+  size_t i = at + kKey.size();
+  const size_t first = i;
+  for (; i < answer.size() && answer[i] >= '0' && answer[i] <= '9'; ++i) {
+    port = port * 10 + static_cast<uint32_t>(answer[i] - '0');
+    if (port > 65535) return std::nullopt;
+  }
+  if (i == first || port == 0) return std::nullopt;
+  return static_cast<uint16_t>(port);
+}
+
 std::string ParseSessionId(std::string_view answer) {
   const size_t header = answer.find("Session:");
   if (header == std::string_view::npos) return {};

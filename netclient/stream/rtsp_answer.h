@@ -57,6 +57,10 @@ struct CodecChoice {
 // Codecs from the SDP's rtpmap lines, the first known line winning.
 CodecChoice PickCodecs(std::string_view answer);
 
+// The first port of "server_port=<rtp>-<rtcp>" in a SETUP answer's Transport line; nullopt
+// when the answer names none (the cameras' dialect often does not) or it is no port.
+std::optional<uint16_t> ParseServerPort(std::string_view answer);
+
 // Digits that start 9 characters after "Session:", up to the first non-digit, at most
 // kMaxSessionIdDigits. Empty when there is no "Session:".
 std::string ParseSessionId(std::string_view answer);

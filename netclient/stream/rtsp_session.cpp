@@ -103,6 +103,9 @@ bool CRtspSession::Connect() {
   if (!SetTimeouts(kSetupTimeoutMs, kSetupTimeoutMs)) return false;
   in_addr addr{};
   if (!qvp::ResolveIPv4(client_.address.host, &addr)) return false;
+  camera_addr_ = addr.s_addr;
+  video_server_port_ = 0;
+  audio_server_port_ = 0;
   const qvp::Socket* control = control_.load();
   if (control == nullptr) return false;
   const int timeout_s = client_.Context().connect_timeout_s.load();
@@ -191,6 +194,7 @@ bool CRtspSession::SetupVideo() {
   std::string_view answer;
   if (!Exchange(BuildVideoSetup(uri_, video_track_, NextCseq(), transport, Auth()), &answer)) return false;
   if (!AnswerIsOk(answer)) return false;
+  video_server_port_ = ParseServerPort(answer).value_or(0);
   std::string session = ParseSessionId(answer);
   qvp::LockGuard guard(lock_);
   session_id_ = std::move(session);
@@ -207,7 +211,15 @@ bool CRtspSession::SetupAudio() {
   }
   std::string_view answer;
   const std::string request = BuildAudioSetup(uri_, audio_track_, NextCseq(), SessionId(), transport, Auth());
-  return Exchange(request, &answer) && AnswerIsOk(answer);
+  if (!Exchange(request, &answer) || !AnswerIsOk(answer)) return false;
+  audio_server_port_ = ParseServerPort(answer).value_or(0);
+  return true;
+}
+
+bool CRtspSession::FromCamera(const sockaddr_in& from, bool video) const {
+  if (from.sin_family != AF_INET || from.sin_addr.s_addr != camera_addr_.load()) return false;
+  const uint16_t port = (video ? video_server_port_ : audio_server_port_).load();
+  return port == 0 || ntohs(from.sin_port) == port;
 }
 
 bool CRtspSession::Play() {

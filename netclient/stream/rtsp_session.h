@@ -88,6 +88,10 @@ class CRtspSession {
   const qvp::Socket* AudioSocket() const { return audio_.load(); }
   uint16_t VideoClientPort() const { return video_port_.load(); }
   uint16_t AudioClientPort() const { return audio_port_.load(); }
+  // True when a datagram from `from` may be media of this stream: it comes from the camera's
+  // address and, once the SETUP answer named it, from the track's server port. Anything else
+  // on our UDP ports (another program, a stray sender) must not reach the recording.
+  bool FromCamera(const sockaddr_in& from, bool video) const;
 
  private:
   bool Connect();
@@ -114,6 +118,11 @@ class CRtspSession {
   std::atomic<qvp::Socket*> audio_{nullptr};
   std::atomic<uint16_t> video_port_{0};
   std::atomic<uint16_t> audio_port_{0};
+  // The camera's address (network order) and the server ports its SETUP answers named (0: not
+  // named), read by the receivers while the set-up writes them for the next connection.
+  std::atomic<uint32_t> camera_addr_{0};
+  std::atomic<uint16_t> video_server_port_{0};
+  std::atomic<uint16_t> audio_server_port_{0};
   // Every socket made since the last CreateSockets(), open or retired (lock held).
   std::vector<std::unique_ptr<qvp::Socket>> owned_;
   // The buffered reader of the control socket made by the last CreateSockets().

@@ -120,3 +120,49 @@ std::string TransportName(const ::testing::TestParamInfo<int16_t>& p) { return p
 INSTANTIATE_TEST_SUITE_P(Transports, LiveViewTest, ::testing::Values(int16_t{0}, int16_t{1}), TransportName);
 
 }  // namespace
+
+namespace {
+
+// A camera whose audio the library cannot decode: over either transport the video is shown
+// and recorded, the audio is left out.
+TEST(UnknownAudioTest, VideoIsShownAndRecordedWithoutTheAudio) {
+  for (const int16_t transport : {int16_t{1}, int16_t{0}}) {
+    SCOPED_TRACE(transport == 1 ? "tcp" : "udp");
+    camsim::CameraOptions o;
+    o.width = 176;
+    o.height = 144;
+    o.fps = 15;
+    o.kbps = 256;
+    o.clip_seconds = 1;
+    o.audio = camsim::AudioCodec::kUnknown;
+    camsim::Camera camera(o);
+    std::string error;
+    ASSERT_TRUE(camera.Start(&error)) << error;
+    auto sink = std::make_shared<qvp::MemoryWindowSink>(kWindowWidth, kWindowHeight);
+    const qvp::WindowHandle window = qvp::RegisterWindow(sink);
+    ASSERT_EQ(QVNET_Startup(0, 0, nullptr, 0), 1);
+    QVNET_SetWaitTime(2, -1, 1);
+    ClientParams p{};
+    p.transport = transport;
+    p.view = 1;
+    p.display_window = window;
+    std::snprintf(p.address, sizeof p.address, "127.0.0.1:%u", camera.Port());
+    const QVNET_HANDLE h = QVNET_ClientStart(&p);
+    ASSERT_NE(h, 0u);
+    qvtest::TempDir dir("qv_unknown_audio");
+    const std::string path = dir.File("video_only.h264");
+    ASSERT_TRUE(qvtest::PollUntil([&] { return QVNET_GetClientState(h) == 0; }, 8000));
+    ASSERT_EQ(QVNET_ClientStartRecord(h, path.c_str(), 0), 1);
+    EXPECT_TRUE(sink->WaitPresentCount(20, 8000));
+    EXPECT_EQ(QVNET_GetClientState(h), 0) << "the connection stays up";
+    EXPECT_EQ(QVNET_ClientStop(h), 1);
+    qvp::UnregisterWindow(window);
+    const qvtest::Recording r = qvtest::ReadRecording(path);
+    ASSERT_TRUE(r.ok);
+    qvtest::ExpectIndexAtKeyFrames(r, 7);
+    EXPECT_GT(r.VideoBytes().size(), 1000u);
+    EXPECT_TRUE(r.AudioPayloads().empty());
+  }
+}
+
+}  // namespace

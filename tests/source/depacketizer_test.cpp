@@ -150,6 +150,8 @@ TEST_F(DepacketizerTest, UnusablePacketsAreDroppedWithoutTrace) {
       {"FU-B", RtpPacket({0x7D, 0x85, 0x00, 0x01, 0xAA})},
       {"NAL type 0", RtpPacket({0x00, 0x11, 0x22})},
       {"NAL type 30", RtpPacket({0x1E, 0x11, 0x22})},
+      {"forbidden bit on an IDR slice", RtpPacket({0xE5, 0x88, 0x84, 0x00})},
+      {"forbidden bit on an FU-A", RtpPacket({0xFC, 0x85, 0x88, 0x84})},
   };
   StartRecording();
   for (const Case& c : cases) {

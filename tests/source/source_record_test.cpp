@@ -158,3 +158,57 @@ TEST_F(SourceRecordTest, ReconnectionEndsTheRecording) {
 
 }  // namespace
 }  // namespace qvnet
+
+namespace qvnet {
+namespace {
+
+// The local ports the client named in its SETUP requests ("client_port=<rtp>-<rtcp>").
+std::vector<uint16_t> ClientPorts(const camsim::Camera& camera) {
+  std::vector<uint16_t> ports;
+  for (const camsim::RequestRecord& r : camera.Requests()) {
+    const size_t at = r.text.find("client_port=");
+    if (r.protocol != "RTSP" || at == std::string::npos) continue;
+    ports.push_back(static_cast<uint16_t>(std::stoi(r.text.substr(at + 12))));
+  }
+  return ports;
+}
+
+// Datagrams from anyone but the camera's media sockets never reach the recording: another
+// program on the same host sends H.264 units and noise to the client's ports while it records.
+TEST_F(SourceRecordTest, DatagramsFromOtherSendersStayOutOfTheRecording) {
+  camera_ = qvtest::StartCamera(qvtest::SmallCamera());
+  StartSource(camera_->Port(), kUdp, kNvrClientFlavor);
+  ASSERT_TRUE(client_->WaitForNote({NOTIFY_STATE, 0}));
+  const std::vector<uint16_t> ports = ClientPorts(*camera_);
+  ASSERT_EQ(ports.size(), 2u);
+  const std::string path = dir_.File("foreign.h264");
+  ASSERT_EQ(source_->ClientStartRecord(path.c_str(), 0), 1);
+
+  const std::vector<uint8_t> marker(64, 0xF7);
+  std::vector<uint8_t> unit = {0x65};  // an IDR slice as a single NAL unit
+  unit.insert(unit.end(), marker.begin(), marker.end());
+  const std::vector<uint8_t> packet = qvtest::RtpPacket(unit, true);
+  qvp::Socket intruder = qvp::Socket::Udp();
+  ASSERT_TRUE(intruder.IsValid());
+  in_addr loopback{};
+  loopback.s_addr = htonl(INADDR_LOOPBACK);
+  for (int i = 0; i < 200; ++i) {
+    for (const uint16_t port : ports) {
+      ASSERT_EQ(qvp::SendTo(intruder, packet.data(), packet.size(), loopback, port),
+                static_cast<ssize_t>(packet.size()));
+    }
+    if (i % 20 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(WaitForKeyFrames(2));
+  StopSource();
+
+  const qvtest::Recording r = qvtest::ReadRecording(path);
+  ASSERT_TRUE(r.ok);
+  for (const qvtest::RecordedFrame& f : r.frames) {
+    EXPECT_FALSE(qvtest::ContainsBytes(f.payload, marker)) << "a foreign datagram was recorded";
+  }
+  EXPECT_GT(r.VideoBytes().size(), 1000u);
+}
+
+}  // namespace
+}  // namespace qvnet

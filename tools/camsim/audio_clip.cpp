@@ -22,6 +22,7 @@ const AudioCodecInfo* GetAudioCodecInfo(AudioCodec codec) {
   static const AudioCodecInfo kG726_24{97, "a=rtpmap:97 G726-24/8000", "g726le", 3};
   static const AudioCodecInfo kG726_32{97, "a=rtpmap:97 G726-32/8000", "g726le", 4};
   static const AudioCodecInfo kG726_40{97, "a=rtpmap:97 G726-40/8000", "g726le", 5};
+  static const AudioCodecInfo kUnknown{98, "a=rtpmap:98 X-VENDOR-VOICE/8000", "pcm_alaw", 8};
   switch (codec) {
     case AudioCodec::kPcma: return &kPcma;
     case AudioCodec::kPcmu: return &kPcmu;
@@ -29,6 +30,7 @@ const AudioCodecInfo* GetAudioCodecInfo(AudioCodec codec) {
     case AudioCodec::kG726_24: return &kG726_24;
     case AudioCodec::kG726_32: return &kG726_32;
     case AudioCodec::kG726_40: return &kG726_40;
+    case AudioCodec::kUnknown: return &kUnknown;
     case AudioCodec::kNone: break;
   }
   return nullptr;

@@ -10,7 +10,8 @@ constexpr uint8_t kStartCode[3] = {0, 0, 1};
 
 const char* AudioExtension(AudioCodec codec) {
   switch (codec) {
-    case AudioCodec::kPcma: return "alaw";
+    case AudioCodec::kPcma:
+    case AudioCodec::kUnknown: return "alaw";
     case AudioCodec::kPcmu: return "ulaw";
     case AudioCodec::kNone: return "none";
     default: return "g726";

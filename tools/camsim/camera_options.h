@@ -10,7 +10,9 @@ namespace camsim {
 
 enum class VideoCodec { kH264, kJpeg };
 
-enum class AudioCodec { kNone, kPcma, kPcmu, kG726_16, kG726_24, kG726_32, kG726_40 };
+// kUnknown: A-law samples announced under a name no client knows, for tests of cameras whose
+// audio the libraries cannot decode.
+enum class AudioCodec { kNone, kPcma, kPcmu, kG726_16, kG726_24, kG726_32, kG726_40, kUnknown };
 
 // What follows "Server: QuorValenta Rtsp Server " in the DESCRIBE answer.
 enum class ServerHeader { kParams, kOmit, kCustom };

@@ -26,7 +26,7 @@ bool ParseAudio(const std::string& text, AudioCodec* out) {
   static const std::map<std::string, AudioCodec> kNames = {
       {"none", AudioCodec::kNone},        {"pcma", AudioCodec::kPcma},        {"pcmu", AudioCodec::kPcmu},
       {"g726-16", AudioCodec::kG726_16}, {"g726-24", AudioCodec::kG726_24}, {"g726-32", AudioCodec::kG726_32},
-      {"g726-40", AudioCodec::kG726_40}};
+      {"g726-40", AudioCodec::kG726_40}, {"unknown", AudioCodec::kUnknown}};
   const auto it = kNames.find(text);
   if (it == kNames.end()) return false;
   *out = it->second;

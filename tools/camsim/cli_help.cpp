@@ -30,7 +30,8 @@ Video:
 
 Audio:
   --audio CODEC          none|pcma|pcmu|g726-16|g726-24|g726-32|g726-40 (default pcma);
-                         one RTP packet of 320 samples every 40 ms
+                         one RTP packet of 320 samples every 40 ms; "unknown" sends A-law
+                         under an encoding name no client knows
 
 RTSP behaviour:
   --user NAME            demand Digest authentication with this user name

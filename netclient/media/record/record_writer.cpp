@@ -135,6 +135,8 @@ void RecordWriter::Write(const uint8_t* data, size_t length) {
 void RecordWriter::AddIndex(uint32_t tick) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!file_) return;
+  // A key frame begins: everything before it goes to the file now.
+  Flush();
   index_.push_back(IndexEntry{file_bytes_ + buffer_.size(), tick});
 }
 
@@ -181,9 +183,14 @@ void RecordWriter::EndUnit() {
   // Entries added in the middle of the record would point inside it.
   while (!index_.empty() && index_.back().offset > offset) index_.pop_back();
   open_start_ = buffer_.size();
+  const qvp::Tick now = qvp::TickCount();
+  if (record_ends_.empty()) oldest_record_tick_ = now;
   record_ends_.push_back(open_start_);
   open_requested_ = 0;
-  if (buffer_.size() >= options_.flush_threshold) Flush();
+  if (buffer_.size() >= options_.flush_threshold ||
+      qvp::TicksSince(oldest_record_tick_, now) >= options_.max_buffer_age_ms) {
+    Flush();
+  }
 }
 
 void RecordWriter::DiscardOpenRecord() {

@@ -31,8 +31,11 @@ struct RecordWriterOptions {
   size_t max_path_length = 511;
   int start_code = kRecordStarted;
   int stop_code = kRecordStopped;
-  // Buffered whole records are written out once they reach this many bytes.
+  // Buffered whole records are written out once they reach this many bytes, once the oldest of
+  // them has waited this long, and before every key frame: a recorder that is killed loses at
+  // most that much, not a whole buffer of a slow stream.
   size_t flush_threshold = 64 * 1024;
+  uint32_t max_buffer_age_ms = 250;
 };
 
 RecordWriterOptions NormalRecordOptions();
@@ -115,6 +118,7 @@ class RecordWriter {
   bool truncate_pending_ = false;    // a cut after a failed write did not succeed yet
   std::vector<uint8_t> buffer_;      // whole records, then the open one
   std::vector<size_t> record_ends_;  // end of each whole record in buffer_
+  qvp::Tick oldest_record_tick_ = 0; // when the first of record_ends_ was buffered
   size_t open_start_ = 0;            // where the open record starts in buffer_
   uint64_t open_requested_ = 0;      // bytes written into the open record, kept or not
   bool open_overflow_ = false;       // the open record outgrew the largest frame record
