@@ -144,5 +144,31 @@ TEST_F(FailingDiskTest, MalformedAndOversizedUnitsAreDroppedWithTheirIndexEntrie
   EXPECT_EQ(rb.index, (std::vector<IndexEntry>{{kFirstRecordOffset, 140}}));
 }
 
+// A recorder killed between two flushes loses what is buffered: records wait a quarter of a
+// second at most, and everything before a key frame is written when the key frame begins.
+TEST_F(FailingDiskTest, BufferedRecordsReachTheFileSoon) {
+  ASSERT_EQ(pair_.ClientStartRecord(path_.c_str(), 0), 1);
+  const std::vector<uint8_t> slice(200, 1);
+  const auto on_file = [&] { return disk_.Contents(path_).size(); };
+  pair_.RecordUnit(H264Unit(1, 720, 576, kStartCode, slice));
+  clock_.Advance(240);
+  pair_.RecordUnit(H264Unit(1, 720, 576, kStartCode, slice));
+  EXPECT_EQ(on_file(), kFirstRecordOffset) << "younger than 250 ms: still buffered";
+  clock_.Advance(10);
+  pair_.RecordUnit(H264Unit(1, 720, 576, kStartCode, slice));
+  const size_t three = 3 * (kFrameHeaderSize + 3 + slice.size());
+  EXPECT_EQ(on_file(), kFirstRecordOffset + three);
+
+  pair_.RecordUnit(H264Unit(1, 720, 576, kStartCode, slice));
+  pair_.RecordUnit(H264Unit(7, 720, 576, kStartCode, slice));  // a key frame begins
+  EXPECT_EQ(on_file(), kFirstRecordOffset + three + (kFrameHeaderSize + 3 + slice.size()));
+  pair_.ClientStopRecord();
+  qvtest::WriteBytes(dir_.File("copy"), disk_.Contents(path_));
+  const qvtest::ReadBack rb = qvtest::ReadAll(dir_.File("copy"));
+  EXPECT_EQ(rb.payloads.size(), 5u);
+  ASSERT_EQ(rb.index.size(), 1u);
+  EXPECT_EQ(rb.index[0].offset, kFirstRecordOffset + 4 * (kFrameHeaderSize + 3 + slice.size()));
+}
+
 }  // namespace
 }  // namespace qvnet
