@@ -27,4 +27,8 @@ class InstanceLock {
 // too while the first lock lives.
 std::optional<InstanceLock> TryAcquireInstance(const std::string& name);
 
+// The same on the file at `path` (made when missing). `busy` tells why nothing came back: true
+// when another holder has the lock, false when the file cannot be opened.
+std::optional<InstanceLock> TryAcquireLockFile(const std::string& path, bool* busy);
+
 }  // namespace qvp

@@ -10,6 +10,8 @@ namespace nvrapp {
 // The lock a running recorder holds (the program's base name) and the endpoint it answers on
 // (the main window's class).
 inline constexpr char kInstanceName[] = "QV_NVR";
+// The lock file in "<program folder>/NVRData" held by the recorder that runs on that folder.
+inline constexpr char kFolderLockName[] = "QV_NVR.lock";
 inline constexpr char kAppEndpoint[] = "QV_NVRAPP";
 
 // "Show the window and bring it to the front" (WM_USER + 16): what a second copy asks of the

@@ -13,6 +13,12 @@ StartResult StartApplication(const std::string& home, AppResources* out) {
     qvp::PostToEndpoint(kAppEndpoint, kWmShowWindow, 0, 0);
     return StartResult::kAlreadyRunning;
   }
+  // The runtime folder's lock finds a copy of the same session; the program folder's lock also
+  // one started with another runtime folder. Without NVRData there is no database either, and
+  // the start ends below.
+  bool busy = false;
+  out->folder_lock = qvp::TryAcquireLockFile(home + "/NVRData/" + kFolderLockName, &busy);
+  if (busy) return StartResult::kFolderInUse;
   // The lock is ours, so an endpoint of that name left behind is stale and gets replaced.
   if (!out->endpoint.Bind(kAppEndpoint)) return StartResult::kNoRuntimeFolder;
 
@@ -34,6 +40,9 @@ std::string StartFailureText(StartResult result, nvr::Language language) {
              "(check $XDG_RUNTIME_DIR)";
     case StartResult::kNoDatabase:
       return nvr::LoadString(nvr::kStrConnectDbFailed, language);
+    case StartResult::kFolderInUse:
+      return "QV_NVR is already running on this program folder (another runtime folder or user); "
+             "a second recorder would write the same files";
   }
   return std::string();
 }

@@ -18,6 +18,9 @@ enum class StartResult {
   kAlreadyRunning,  // another copy holds the lock; it was asked to show itself
   kNoRuntimeFolder, // neither lock nor endpoint can be made
   kNoDatabase,      // "Connect database failed"
+  // Another recorder (started with another runtime folder, or by another user) runs on the
+  // same program folder: two would write the same files and database.
+  kFolderInUse,
 };
 
 // What a started program holds for as long as it runs. Members are released in reverse order:
@@ -25,6 +28,7 @@ enum class StartResult {
 // still has the database open.
 struct AppResources {
   std::optional<qvp::InstanceLock> lock;
+  std::optional<qvp::InstanceLock> folder_lock;  // "<home>/NVRData/QV_NVR.lock"
   qvp::Endpoint endpoint;  // "QV_NVRAPP": messages from a second copy
   nvr::Language language = nvr::Language::kEnglish;
   nvr::DbConnection db;

@@ -3,7 +3,9 @@
 // the file cut by the kill still reads, SIGTERM ends cleanly, one copy runs at a time.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -181,6 +183,13 @@ TEST_F(ServiceProcessTest, OneCopyRunsAndASecondOneAsksItToShowItself) {
   EXPECT_EQ(servicetest::RunProgram({QV_NVR_BIN, "-service"}, Path("second.out"), &second), 1);
   EXPECT_NE(second.find("already running"), std::string::npos) << second;
   EXPECT_TRUE(OutputHas("another copy asked to show the window")) << Output();
+  // Another runtime folder does not make a second recorder on the same program folder.
+  const std::string other_runtime = Path("runtime2");
+  mkdir(other_runtime.c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", other_runtime.c_str(), 1);
+  EXPECT_EQ(servicetest::RunProgram({QV_NVR_BIN, "-service"}, Path("third.out"), &second), 1);
+  setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+  EXPECT_NE(second.find("already running on this program folder"), std::string::npos) << second;
   service_->Signal(SIGINT);
   EXPECT_EQ(service_->Wait(15000), 0);
   EXPECT_EQ(ExitFlag(), "1");
@@ -206,6 +215,43 @@ TEST_F(ServiceProcessTest, TheWatchdogSettingStartsTheWatchdogAndTheExitStopsIt)
   EXPECT_TRUE(qvtest::PollUntil([] { return !qvp::EndpointExists("QV_WATCHDOGAPP"); }, 5000))
       << Output();
   EXPECT_TRUE(OutputHas("QV_Watchdog: the recorder stopped watching", 2000)) << Output();
+}
+
+// Under systemd (Type=notify, WatchdogSec=) the service says when it is ready, sends "alive"
+// from its core thread for as long as that runs, and says when it stops.
+TEST_F(ServiceProcessTest, TellsSystemdItIsReadyAliveAndStopping) {
+  ASSERT_EQ(Cli({"--init-db", "--password", "Adm1n-Pw"}), 0) << cli_out_;
+  const std::string socket_path = Path("notify.sock");
+  const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", socket_path.c_str());
+  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+  timeval timeout{0, 200000};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  setenv("NOTIFY_SOCKET", socket_path.c_str(), 1);
+  setenv("WATCHDOG_USEC", "400000", 1);
+  StartService();
+  unsetenv("NOTIFY_SOCKET");
+  unsetenv("WATCHDOG_USEC");
+
+  std::vector<std::string> messages;
+  const auto receive = [&] {
+    char buf[512];
+    const ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n > 0) messages.emplace_back(buf, static_cast<size_t>(n));
+  };
+  const auto count = [&](const std::string& text) {
+    return std::count_if(messages.begin(), messages.end(),
+                         [&](const std::string& m) { return m.find(text) != std::string::npos; });
+  };
+  EXPECT_TRUE(qvtest::PollUntil([&] { receive(); return count("WATCHDOG=1") >= 3; }, 10000));
+  EXPECT_EQ(count("READY=1"), 1);
+  service_->Signal(SIGTERM);
+  EXPECT_TRUE(qvtest::PollUntil([&] { receive(); return count("STOPPING=1") == 1; }, 10000));
+  EXPECT_EQ(service_->Wait(15000), 0);
+  close(fd);
 }
 
 }  // namespace
