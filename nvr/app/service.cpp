@@ -7,15 +7,17 @@
 #include "nvr/app/app_start.h"
 #include "nvr/app/service_events.h"
 #include "nvr/app/service_report.h"
+#include "nvr/app/systemd_notify.h"
 #include "nvr/core/program_start.h"
 #include "nvr/core/recorder_core.h"
 
 namespace nvrapp {
 namespace {
 
-// The service's own timer on the core loop (the core uses 500 and 501).
+// The service's own timers on the core loop (the core uses 500 and 501).
 constexpr uint32_t kDriveWatchTimerId = 900;
 constexpr uint32_t kDriveWatchMs = 1000;
+constexpr uint32_t kSystemdAliveTimerId = 901;
 
 void PrintStart(StatusPrinter& printer, nvr::RecorderCore& core, const ServiceOptions& options) {
   size_t devices = 0;
@@ -41,6 +43,7 @@ void PrintStart(StatusPrinter& printer, nvr::RecorderCore& core, const ServiceOp
 // The exit on SIGTERM / SIGINT, on the core thread: every client stopped, both worker threads
 // joined, the exit flag "1" written; then the loop ends.
 void CleanExit(nvr::RecorderCore& core, StatusPrinter& printer, int signo) {
+  SystemdNotifier().Stopping();
   printer.Line("%s: stopping", strsignal(signo));
   core.Exit();
   printer.Line("stopped cleanly");
@@ -121,6 +124,12 @@ int RunService(const ServiceOptions& options) {
     core.RestoreLastState();
   }
   core.Loop().SetTimer(kDriveWatchTimerId, kDriveWatchMs, [&printer] { printer.CheckDrives(); });
+  // The alive messages come from the core thread itself: they stop when it hangs.
+  const SystemdNotifier systemd;
+  if (systemd.WatchdogEnabled()) {
+    core.Loop().SetTimer(kSystemdAliveTimerId, systemd.AlivePeriodMs(), [&systemd] { systemd.Alive(); });
+  }
+  systemd.Ready("recording");
 
   return RunUntilStopped(core, printer, app.endpoint);
 }
