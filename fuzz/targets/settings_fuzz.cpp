@@ -12,6 +12,7 @@
 #include "fuzz/targets/fuzz_targets.h"
 #include "nvr/core/config_ini.h"
 #include "nvr/core/ini_file.h"
+#include "nvr/core/settings_check.h"
 #include "nvr/core/settings_files.h"
 
 namespace qvfuzz {
@@ -64,6 +65,21 @@ void CheckSchedules(std::span<const uint8_t> bytes, const std::string& path) {
   }
 }
 
+// What the recorder goes on with after its checks is in range, and checking it again finds
+// nothing more.
+void CheckCheckedSettings(const std::string& path) {
+  nvr::SettingsBlock block = nvr::ReadSettings(path, nvr::DriveMap{});
+  nvr::CheckSettings(&block, 'C');
+  Check(block.split_minutes >= 1 && block.split_minutes <= nvr::kMaxSplitMinutes, kSettingsName, "split out of range");
+  Check(block.drives[0].letter >= 'A' && block.drives[0].letter <= 'Z', kSettingsName, "no first drive");
+  Check(block.hotkey >= 'A' && block.hotkey <= 'Z', kSettingsName, "hotkey out of range");
+  Check(nvr::CheckSettings(&block, 'C').empty(), kSettingsName, "a checked block is not clean");
+  std::vector<nvr::ScheduleRecord> records = nvr::ReadSchedules(path);
+  nvr::CheckSchedules(&records);
+  for (const nvr::ScheduleRecord& r : records) Check(r.id > 0, kSettingsName, "a schedule id that is not positive");
+  Check(nvr::CheckSchedules(&records).empty(), kSettingsName, "checked schedules are not clean");
+}
+
 struct IniView {
   std::optional<uint32_t> locale;
   std::map<char, std::string> drives;
@@ -94,6 +110,7 @@ int FuzzSettingsFiles(const uint8_t* data, size_t size) {
   if (local.Written()) CheckSettings(bytes, local.Path());
   const ScratchFile schedule("Schedule.dat", bytes);
   if (schedule.Written()) CheckSchedules(bytes, schedule.Path());
+  if (local.Written()) CheckCheckedSettings(local.Path());
   return 0;
 }
 

@@ -239,3 +239,45 @@ TEST_F(AbsentDriveTest, AStartIntoAnAbsentDriveIsRefusedAndReported) {
   EXPECT_TRUE(Entry(1).recording);
   EXPECT_EQ(lib_.files.back().rfind(Path("d") + "/QV_Record/", 0), 0u);
 }
+
+TEST_F(DiskManagerTest, StartRemovesTodaysRecordingsWithoutFrames) {
+  const std::string header_only = Recording("c", "2015-03-09", "A(h_554)_1_2015_03_09_09_00_00.h264");
+  WriteText(header_only, std::string(39, 'Q'));
+  const std::string empty = Recording("d", "2015-03-09", "B(h_554)_1_2015_03_09_09_00_00.h264");
+  WriteText(empty, "");
+  const std::string whole = Recording("c", "2015-03-09", "A(h_554)_1_2015_03_09_09_10_00.h264");
+  WriteText(whole, std::string(40, 'Q'));
+  const std::string yesterday = Recording("c", "2015-03-08", "A(h_554)_1_2015_03_08_09_00_00.h264");
+  WriteText(yesterday, "");
+  const std::string busy = Recording("c", "2015-03-09", "C(h_554)_1_2015_03_09_09_59_00.h264");
+  WriteText(busy, std::string(39, 'Q'));
+  const int fd = open(busy.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);  // still being written by someone
+  StartCore();
+  close(fd);
+  EXPECT_FALSE(Exists(header_only));
+  EXPECT_FALSE(Exists(empty));
+  EXPECT_TRUE(Exists(whole));
+  EXPECT_TRUE(Exists(yesterday)) << "only today's folder is looked at";
+  EXPECT_TRUE(Exists(busy));
+  EXPECT_EQ(Count(Log(), "removed a recording without frames: "), 2u);
+}
+
+// A reserve smaller than what is written between two checks: the check learns how fast free
+// space falls and starts the clean-up early enough that the disk never runs full.
+TEST_F(DiskManagerTest, CleanUpStartsBeforeAReserveTooSmallForTheWriteRateIsReached) {
+  settings_.drives[0].reserve_mb = 8;
+  free_mb_ = {{'C', 50}, {'D', 0}};
+  StartCore(NameTimes());  // the first check at start
+  const std::string old = Recording("c", "2015-03-01", "A(h_554)_1_2015_03_01_09_00_00.h264");
+  free_mb_['C'] = 40;  // 10 MB written between two checks
+  core_->DiskCheck();
+  free_mb_['C'] = 30;
+  core_->DiskCheck();
+  EXPECT_TRUE(Exists(old)) << "30 MB free: more than the reserve and twice the fall";
+  free_mb_['C'] = 20;
+  core_->DiskCheck();
+  EXPECT_FALSE(Exists(old)) << "20 MB free is within 8 + 2 x 10: the next check could find none";
+  EXPECT_NE(Log().find("drive C (free: 20)full"), std::string::npos) << Log();
+}

@@ -48,6 +48,11 @@ bool PrintRecord(const std::string& path) {
   }
   std::printf("frame rate:  %u/s\n", reader.FrameRate());
   std::printf("records end: %" PRIu64 "\n", reader.FramesEnd());
+  if (reader.FramesEnd() == qvnet::kFirstRecordOffset) {
+    // A recording that ended right after its header (a recorder killed at that moment).
+    std::printf("pictures:    none (the file holds only its header)\n");
+    return true;
+  }
   const std::vector<qvnet::IndexEntry>& index = reader.Index();
   std::printf("index:       %zu key frames, %s\n", index.size(),
               reader.Origin() == qvnet::IndexOrigin::kTail ? "index block at the end" : "rebuilt by scanning");

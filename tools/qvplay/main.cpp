@@ -57,6 +57,7 @@ void Usage() {
       "  --seek S           start playing at S seconds\n"
       "  --speed N          play at 2^N times normal speed (-4..4)\n"
       "  --snapshot OUT.jpg write a picture as JPEG; --at S right after it picks the position\n"
+      "                     (the picture after the first key frame later than S seconds)\n"
       "  --play             also play to the end after the snapshots");
 }
 
