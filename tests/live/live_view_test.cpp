@@ -9,6 +9,7 @@
 #include "netclient/include/QVNetClient.h"
 #include "platform/memory_window_sink.h"
 #include "platform/window_registry.h"
+#include "tests/support/camera_helpers.h"
 #include "tests/support/poll.h"
 #include "tests/support/recording_readback.h"
 #include "tests/support/temp_dir.h"
@@ -128,16 +129,10 @@ namespace {
 TEST(UnknownAudioTest, VideoIsShownAndRecordedWithoutTheAudio) {
   for (const int16_t transport : {int16_t{1}, int16_t{0}}) {
     SCOPED_TRACE(transport == 1 ? "tcp" : "udp");
-    camsim::CameraOptions o;
-    o.width = 176;
-    o.height = 144;
-    o.fps = 15;
-    o.kbps = 256;
-    o.clip_seconds = 1;
+    camsim::CameraOptions o = qvtest::SmallCamera();
     o.audio = camsim::AudioCodec::kUnknown;
-    camsim::Camera camera(o);
-    std::string error;
-    ASSERT_TRUE(camera.Start(&error)) << error;
+    const std::unique_ptr<camsim::Camera> camera = qvtest::StartCamera(o);
+    ASSERT_NE(camera, nullptr);
     auto sink = std::make_shared<qvp::MemoryWindowSink>(kWindowWidth, kWindowHeight);
     const qvp::WindowHandle window = qvp::RegisterWindow(sink);
     ASSERT_EQ(QVNET_Startup(0, 0, nullptr, 0), 1);
@@ -146,7 +141,7 @@ TEST(UnknownAudioTest, VideoIsShownAndRecordedWithoutTheAudio) {
     p.transport = transport;
     p.view = 1;
     p.display_window = window;
-    std::snprintf(p.address, sizeof p.address, "127.0.0.1:%u", camera.Port());
+    std::snprintf(p.address, sizeof p.address, "127.0.0.1:%u", camera->Port());
     const QVNET_HANDLE h = QVNET_ClientStart(&p);
     ASSERT_NE(h, 0u);
     qvtest::TempDir dir("qv_unknown_audio");
