@@ -25,12 +25,17 @@ class VideoAreaSink : public qvp::WindowSink {
     QImage copy = QImage(bgrx, width, height, stride, QImage::Format_RGB32).copy();
     std::lock_guard<std::mutex> lock(mutex_);
     picture_ = std::move(copy);
+    ++presented_;
     if (widget_ != nullptr) QMetaObject::invokeMethod(widget_, qOverload<>(&QWidget::update), Qt::QueuedConnection);
   }
 
   void SetSize(int width, int height) {
     std::lock_guard<std::mutex> lock(mutex_);
     size_ = {width, height};
+  }
+  uint64_t Presented() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return presented_;
   }
   QImage Picture() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -51,6 +56,7 @@ class VideoAreaSink : public qvp::WindowSink {
   VideoArea* widget_;
   qvp::WindowSize size_;
   QImage picture_;
+  uint64_t presented_ = 0;
 };
 
 VideoArea::VideoArea(QWidget* parent) : QWidget(parent), sink_(std::make_shared<VideoAreaSink>(this)) {
@@ -68,6 +74,8 @@ VideoArea::~VideoArea() {
 }
 
 QImage VideoArea::LastPicture() const { return sink_->Picture(); }
+
+uint64_t VideoArea::PresentCount() const { return sink_->Presented(); }
 
 QSize VideoArea::SinkSize() const {
   const qvp::WindowSize s = sink_->ClientSize();

@@ -25,6 +25,8 @@ class VideoArea : public QWidget {
   qvp::WindowHandle Handle() const { return handle_; }
   // The last picture the library presented (null before the first).
   QImage LastPicture() const;
+  // Pictures presented since the area was made.
+  uint64_t PresentCount() const;
   // The size the library is told to draw at.
   QSize SinkSize() const;
   // Forgets the last picture (a file was closed) and repaints black.
