@@ -17,6 +17,11 @@
 #include "tests/support/temp_dir.h"
 #include "tests/ui/test_archive.h"
 
+// Readable texts in the failure messages of GoogleTest.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 namespace uitest {
 
 // Runs the event loop until `done` holds, at most `limit_ms`.
