@@ -13,7 +13,7 @@ namespace {
 
 const QColor kEvenRow(0xDF, 0xFF, 0xF0);
 const QColor kPlayingRow(0xB8, 0xD8, 0xFF);
-constexpr int kColumnWidths[kColumnCount] = {48, 420, 60, 60, 130, 130};
+constexpr int kColumnWidths[kColumnCount] = {48, 430, 60, 60, 156, 156};
 constexpr uint32_t kColumnTitles[kColumnCount] = {kStrColumnIndex,   kStrColumnFileName,  kStrColumnChannel,
                                                   kStrColumnType,    kStrColumnStartTime, kStrColumnEndTime};
 

@@ -75,6 +75,15 @@ TEST_F(PlaybackTest, ASecondOpenClosesTheFirstAndFailuresLeaveNoFile) {
   const std::string truncated = home_.File("cut.h264");
   std::filesystem::copy_file(a, truncated);
   std::filesystem::resize_file(truncated, 20);
+  // A recording that never stopped: no index, cut inside a record. The library rebuilds the
+  // index by scanning and plays what is whole.
+  const std::string unfinished = home_.File("unfinished.h264");
+  {
+    const std::vector<qvtest::Bytes> units = qvtest::H264Pictures(24);
+    qvtest::Bytes bytes = qvtest::H264Recording(units, 5000, false, false, 400).Finish(false);
+    bytes.resize(bytes.size() - 7);
+    qvtest::WriteFile(unfinished, bytes);
+  }
 
   replay::Player& player = window_->GetPlayer();
   ASSERT_TRUE(window_->OpenAndReport(QString::fromStdString(a)));
@@ -92,6 +101,10 @@ TEST_F(PlaybackTest, ASecondOpenClosesTheFirstAndFailuresLeaveNoFile) {
     EXPECT_EQ(Label(), QStringLiteral("00:00/00:00"));
   }
   EXPECT_TRUE(Released(second));
+
+  ASSERT_TRUE(window_->OpenAndReport(QString::fromStdString(unfinished)));
+  EXPECT_GE(player.Total(), 6u);
+  EXPECT_TRUE(WaitForPicture());
 }
 
 TEST_F(PlaybackTest, TransportSoundAndSnapshots) {
@@ -178,6 +191,41 @@ TEST_F(PlaybackTest, SliderDragKeyboardAndANewFileAfterAPause) {
   slider->setSliderDown(false);
   const uint64_t resumed = video->PresentCount();
   ASSERT_TRUE(WaitFor([&] { return video->PresentCount() > resumed + 2; }));
+}
+
+TEST_F(PlaybackTest, KeysAndAFileDeletedWhilePlaying) {
+  const std::string path = Recording("a.h264", 40);
+  ASSERT_TRUE(window_->OpenAndReport(QString::fromStdString(path)));
+  replay::Player& player = window_->GetPlayer();
+  const QVNET_HANDLE h = player.Handle();
+  replay::VideoArea* video = window_->Video();
+  video->setFocus();
+  QTest::keyClick(video, Qt::Key_Space);
+  EXPECT_TRUE(player.UserPaused());
+  QTest::keyClick(video, Qt::Key_Space);
+  EXPECT_FALSE(player.UserPaused());
+  QTest::keyClick(video, Qt::Key_Right);
+  EXPECT_EQ(Label().left(5), QStringLiteral("00:10"));
+  QTest::keyClick(video, Qt::Key_Left);
+  EXPECT_EQ(Label().left(5), QStringLiteral("00:00"));
+  // Four steps up reach the fastest speed; eight down the slowest.
+  for (int i = 0; i < 4; ++i) QTest::keyClick(video, Qt::Key_Plus);
+  EXPECT_EQ(QVNET_SpeedFast(h), 0);
+  for (int i = 0; i < 8; ++i) QTest::keyClick(video, Qt::Key_Minus);
+  EXPECT_EQ(QVNET_SpeedSlow(h), 0);
+  QVNET_SpeedNormal(h);
+
+  // The file goes while it plays: playback goes on from what is open, Escape still ends
+  // cleanly with the file closed.
+  std::filesystem::remove(path);
+  const uint64_t shown = video->PresentCount();
+  ASSERT_TRUE(WaitFor([&] { return video->PresentCount() > shown + 1; }));
+  bool ended = false;
+  QObject::connect(window_.get(), &replay::ReplayWindow::ended, [&] { ended = true; });
+  QTest::keyClick(video, Qt::Key_Escape);
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(Released(h));
+  EXPECT_FALSE(window_->isVisible());
 }
 
 TEST_F(PlaybackTest, AFileWithoutLengthAndDrops) {

@@ -60,7 +60,9 @@ class WindowTest : public ::testing::Test {
     s.file_times = archive_.Times();
     window_ = std::make_unique<replay::ReplayWindow>(std::move(s));
     window_->show();
-    ASSERT_TRUE(WaitFor([&] { return window_->isVisible(); }));
+    // Shortcuts act only in the active window.
+    QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(WaitFor([&] { return window_->isVisible() && window_->isActiveWindow(); }));
   }
 
   std::string Recording(const std::string& name, int pictures = 24) {
