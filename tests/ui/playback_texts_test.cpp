@@ -10,6 +10,7 @@
 #include "replay/core/playback_texts.h"
 #include "replay/core/replay_launch.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/test_archive.h"
 
 namespace {
 
@@ -23,14 +24,7 @@ TEST(PlaybackTexts, TimeLabelAndSliderRange) {
 }
 
 TEST(PlaybackTexts, SnapshotNamesAndFolders) {
-  std::tm t{};
-  t.tm_year = 124;
-  t.tm_mon = 2;
-  t.tm_mday = 7;
-  t.tm_hour = 18;
-  t.tm_min = 5;
-  t.tm_sec = 9;
-  t.tm_isdst = -1;
+  std::tm t = uitest::Local(2024, 3, 7, 18, 5, 9);
   const time_t when = mktime(&t);
   const std::string a = replay::SnapshotPath("/f", when, 1000);
   EXPECT_EQ(a, "/f/ReplayShot_2024_03_07_18_05_09_1000.jpg");

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "replay/ui/event_wait.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/ui_texts.h"
 #include "tests/replay/replay_test_support.h"
@@ -26,13 +26,7 @@ namespace uitest {
 
 // Runs the event loop until `done` holds, at most `limit_ms`.
 inline bool WaitFor(const std::function<bool()>& done, int limit_ms = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limit_ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return replay::RunEventsUntil(done, limit_ms);
 }
 
 // An H.264 recording of `pictures` pictures `step_ms` apart (a key picture every 4).

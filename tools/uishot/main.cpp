@@ -7,7 +7,6 @@
 // --search runs the default search (today, every drive from the first); --play N then plays
 // the N-th row (1-based) and waits for pictures; the window is grabbed after --wait-ms.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "netclient/include/QVNetClient.h"
 #include "nvr/core/strings.h"
 #include "platform/folder.h"
+#include "replay/ui/event_wait.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_runner.h"
@@ -52,17 +52,6 @@ bool Parse(int argc, char** argv, Options* o) {
   return o->window == "replay";
 }
 
-// Runs the event loop until `done` holds or `limit_ms` passed.
-bool WaitFor(const std::function<bool()>& done, int limit_ms) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > limit_ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
 int ShootReplay(const Options& o) {
   const std::string home = qvp::ProgramFolder();
   replay::InstallTranslation(nvr::LanguageFromConfig(home));
@@ -72,21 +61,21 @@ int ShootReplay(const Options& o) {
   services.show_message = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
   replay::ReplayWindow window(std::move(services));
   window.show();
-  WaitFor([&] { return window.isVisible(); }, 2000);
+  replay::RunEventsUntil([&] { return window.isVisible(); }, 2000);
   if (o.search) {
     bool finished = false;
     QObject::connect(&window, &replay::ReplayWindow::searchFinished, [&] { finished = true; });
     window.RunSearch();
-    if (!WaitFor([&] { return finished; }, 30000)) std::fprintf(stderr, "qv_uishot: the search did not end\n");
+    if (!replay::RunEventsUntil([&] { return finished; }, 30000)) std::fprintf(stderr, "qv_uishot: the search did not end\n");
   }
   const int rows = window.Results()->Model()->rowCount();
   if (o.play_row > 0 && o.play_row <= rows) {
     const QString path = window.Results()->Model()->Row(o.play_row - 1)[replay::kColFileName];
     window.Results()->selectRow(o.play_row - 1);
     if (!window.OpenAndReport(path)) return 1;
-    WaitFor([&] { return !window.Video()->LastPicture().isNull(); }, 10000);
+    replay::RunEventsUntil([&] { return !window.Video()->LastPicture().isNull(); }, 10000);
   }
-  WaitFor([] { return false; }, o.wait_ms);
+  replay::RunEventsUntil([] { return false; }, o.wait_ms);
   const bool saved = window.grab().save(QString::fromStdString(o.out), "PNG");
   std::printf("%s: %s (%d rows)\n", o.out.c_str(), saved ? "saved" : "NOT SAVED", rows);
   window.EndProgram();
