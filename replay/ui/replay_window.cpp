@@ -1,5 +1,6 @@
 #include "replay/ui/replay_window.h"
 
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -200,10 +201,10 @@ bool ReplayWindow::OpenAndReport(const QString& path) {
 }
 
 void ReplayWindow::OpenFileDialog() {
-  QFileDialog dialog(this, tr("Open File"));
+  QFileDialog dialog(this, QCoreApplication::translate("ReplayWindow", "Open File"));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setNameFilters({tr("Recordings (*.h264 *.H264)"), tr("All files (*)")});
+  dialog.setNameFilters({QCoreApplication::translate("ReplayWindow", "Recordings (*.h264 *.H264)"), QCoreApplication::translate("ReplayWindow", "All files (*)")});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().first();
   if (path.size() > kMaxDialogPath) {
@@ -226,7 +227,7 @@ void ReplayWindow::ToggleSound() {
 void ReplayWindow::Snapshot() {
   bool failed = false;
   const std::string path = player_->Snapshot(&failed);
-  if (failed) ShowMessage(tr("The snapshot could not be saved: %1").arg(QString::fromStdString(path)));
+  if (failed) ShowMessage(QCoreApplication::translate("ReplayWindow", "The snapshot could not be saved: %1").arg(QString::fromStdString(path)));
 }
 
 void ReplayWindow::EndProgram() {

@@ -1,4 +1,5 @@
 // The replay window's search, video pane and endpoint: the parts that do not play.
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLayout>
 #include <algorithm>
@@ -17,6 +18,11 @@
 #include "replay/ui/video_pane.h"
 
 namespace replay {
+namespace {
+
+int Clamped(size_t n) { return n > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n); }
+
+}  // namespace
 
 void ReplayWindow::ConnectSearch() {
   connect(panel_, &SearchPanel::searchRequested, this, &ReplayWindow::RunSearch);
@@ -32,7 +38,7 @@ void ReplayWindow::ConnectSearch() {
 void ReplayWindow::RunSearch() {
   SearchCriteria criteria;
   if (!panel_->ReadCriteria(&criteria)) {
-    ShowMessage(tr("The IP address is not valid."));
+    ShowMessage(QCoreApplication::translate("ReplayWindow", "The IP address is not valid."));
     return;
   }
   if (const uint32_t problem = CheckCriteria(criteria)) {
@@ -40,31 +46,35 @@ void ReplayWindow::RunSearch() {
     return;
   }
   if (panel_->Drives().empty()) {
-    ShowMessage(tr("No recording drive was found. Check the [DRIVES] section of config.ini."));
+    ShowMessage(QCoreApplication::translate("ReplayWindow",
+                                            "No recording drive was found. Check the [DRIVES] section of config.ini."));
     return;
   }
   runner_->Cancel();
   results_->Model()->Clear();
-  status_->setText(tr("Searching..."));
+  status_->setText(QCoreApplication::translate("ReplayWindow", "Searching..."));
   progress_->setRange(0, 0);
   progress_->show();
   runner_->Start(criteria, panel_->Drives(), services_.file_times);
 }
 
 void ReplayWindow::OnSearchProgress(size_t done, size_t total, size_t files) {
-  progress_->setRange(0, static_cast<int>(std::min<size_t>(total, INT_MAX)));
-  progress_->setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
-  status_->setText(tr("Searching... %n file(s) found", nullptr, static_cast<int>(std::min<size_t>(files, INT_MAX))));
+  progress_->setRange(0, Clamped(total));
+  progress_->setValue(Clamped(done));
+  const int found = Clamped(files);
+  status_->setText(QCoreApplication::translate("ReplayWindow", "Searching... %n file(s) found", nullptr, found));
 }
 
 void ReplayWindow::OnSearchFinished(size_t files, bool cancelled, const std::vector<char>& missing) {
   progress_->hide();
-  QString text = tr("%n file(s) found", nullptr, static_cast<int>(std::min<size_t>(files, INT_MAX)));
-  if (cancelled) text = tr("Search stopped. %1").arg(text);
+  const int found = Clamped(files);
+  QString text = QCoreApplication::translate("ReplayWindow", "%n file(s) found", nullptr, found);
+  if (cancelled) text = QCoreApplication::translate("ReplayWindow", "Search stopped. %1").arg(text);
   if (!missing.empty()) {
     QStringList letters;
     for (const char letter : missing) letters << QStringLiteral("%1:\\").arg(QChar(letter));
-    text += QStringLiteral(" ") + tr("(drive not found: %1)").arg(letters.join(QStringLiteral(", ")));
+    const QString list = letters.join(QStringLiteral(", "));
+    text += QStringLiteral(" ") + QCoreApplication::translate("ReplayWindow", "(drive not found: %1)").arg(list);
   }
   status_->setText(text);
   emit searchFinished(files);

@@ -1,5 +1,6 @@
 #include "replay/ui/search_panel.h"
 
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
@@ -63,32 +64,32 @@ void SearchPanel::BuildControls() {
   address_->setPlaceholderText(QStringLiteral("0.0.0.0"));
   address_->hide();
   channel_ = Named(new QComboBox(this), "channel_1009");
-  channel_->addItems({tr("All"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
+  channel_->addItems({QCoreApplication::translate("SearchPanel", "All"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
   start_drive_ = Named(new QComboBox(this), "startDrive_1014");
   end_drive_ = Named(new QComboBox(this), "endDrive_1015");
   FillDrives(start_drive_);
   FillDrives(end_drive_);
   file_type_ = Named(new QComboBox(this), "fileType_1016");
-  file_type_->addItems({tr("All"), Str(kStrNormal), Str(kStrAlarm)});
-  search_ = Named(new QPushButton(tr("Search"), this), "search_1005");
-  open_ = Named(new QPushButton(tr("Open File"), this), "openFile_1000");
-  stop_ = Named(new QPushButton(tr("Stop"), this), "stop_1013");
+  file_type_->addItems({QCoreApplication::translate("SearchPanel", "All"), Str(kStrNormal), Str(kStrAlarm)});
+  search_ = Named(new QPushButton(QCoreApplication::translate("SearchPanel", "Search"), this), "search_1005");
+  open_ = Named(new QPushButton(QCoreApplication::translate("SearchPanel", "Open File"), this), "openFile_1000");
+  stop_ = Named(new QPushButton(QCoreApplication::translate("SearchPanel", "Stop"), this), "stop_1013");
   for (QPushButton* b : {search_, open_, stop_}) b->setAutoDefault(false);
 
   auto* form = new QFormLayout;
-  form->addRow(tr("Start Date"), start_date_);
-  form->addRow(tr("Start Time"), start_time_);
-  form->addRow(tr("End Date"), end_date_);
-  form->addRow(tr("End Time"), end_time_);
-  form->addRow(tr("Search By"), search_by_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "Start Date"), start_date_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "Start Time"), start_time_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "End Date"), end_date_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "End Time"), end_time_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "Search By"), search_by_);
   auto* device = new QHBoxLayout;
   device->addWidget(device_name_);
   device->addWidget(address_);
   form->addRow(device_label_, device);
-  form->addRow(tr("Channel"), channel_);
-  form->addRow(tr("Start Drive"), start_drive_);
-  form->addRow(tr("End Drive"), end_drive_);
-  form->addRow(tr("File Type"), file_type_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "Channel"), channel_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "Start Drive"), start_drive_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "End Drive"), end_drive_);
+  form->addRow(QCoreApplication::translate("SearchPanel", "File Type"), file_type_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(search_);

@@ -1,6 +1,7 @@
 // Texts of the replay window: numbered texts from the program's string table, in the language
-// config.ini chose at start; texts without a number go through tr() and the compiled Chinese
-// translation that InstallTranslation loads.
+// config.ini chose at start; texts without a number go through QCoreApplication::translate
+// (contexts "ReplayWindow" and "SearchPanel", as lupdate finds them in translations/) and the
+// compiled Chinese translation that InstallTranslation loads.
 #pragma once
 
 #include <QString>

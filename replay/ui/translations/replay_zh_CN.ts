@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>replay::ReplayWindow</name>
+    <name>ReplayWindow</name>
     <message>
         <source>Open File</source>
         <translation>打开文件</translation>
@@ -53,7 +53,7 @@
     </message>
 </context>
 <context>
-    <name>replay::SearchPanel</name>
+    <name>SearchPanel</name>
     <message>
         <source>All</source>
         <translation>所有</translation>
