@@ -39,7 +39,10 @@ port=$(( 20000 + RANDOM % 20000 ))
 "$build/tools/camsim/qv_camsim" --no-stdin --port "$port" --user admin --password demo \
   >"$work/camera.log" 2>&1 &
 camera=$!
-sleep 1
+for _ in $(seq 100); do  # until the camera answers, at most 10 s
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.1
+done
 record() {  # drive type name channel seconds
   local day stamp file
   day=$(date +%Y-%m-%d)
@@ -47,7 +50,7 @@ record() {  # drive type name channel seconds
   file="$home/$1/QV_Record/$2/$day/$3(127.0.0.1_$port)_$4_$stamp.h264"
   mkdir -p "$(dirname "$file")"
   "$build/tools/qvrec/qvrec" "127.0.0.1:$port" --user admin --password demo --seconds "$5" --out "$file" \
-    >>"$work/qvrec.log" 2>&1
+    >>"$work/qvrec.log" 2>&1 || { echo "screenshots.sh: recording failed:"; cat "$work/qvrec.log"; exit 1; }
 }
 record c Normal Gate 1 6
 record c Normal Yard 2 3
