@@ -203,7 +203,6 @@ bool ReplayWindow::OpenAndReport(const QString& path) {
 void ReplayWindow::OpenFileDialog() {
   QFileDialog dialog(this, QCoreApplication::translate("ReplayWindow", "Open File"));
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setOption(QFileDialog::ReadOnly, false);
   dialog.setNameFilters({QCoreApplication::translate("ReplayWindow", "Recordings (*.h264 *.H264)"), QCoreApplication::translate("ReplayWindow", "All files (*)")});
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().first();

@@ -77,12 +77,29 @@ void ResultModel::Clear() {
 void ResultModel::SortBy(int column, bool ascending) {
   if (column <= kColIndex || column >= kColumnCount) return;
   emit layoutAboutToBeChanged();
+  // Sort keys are made once per row: a large result sorts without comparing texts anew.
   QCollator collator;
   collator.setNumericMode(false);
   const auto col = static_cast<size_t>(column);
-  std::stable_sort(rows_.begin(), rows_.end(), [&](const RowTexts& a, const RowTexts& b) {
-    return ascending ? collator.compare(a[col], b[col]) < 0 : collator.compare(b[col], a[col]) < 0;
+  std::vector<std::pair<QCollatorSortKey, size_t>> keys;
+  keys.reserve(rows_.size());
+  for (size_t i = 0; i < rows_.size(); ++i) keys.emplace_back(collator.sortKey(rows_[i][col]), i);
+  std::stable_sort(keys.begin(), keys.end(), [ascending](const auto& a, const auto& b) {
+    return ascending ? a.first.compare(b.first) < 0 : b.first.compare(a.first) < 0;
   });
+  std::vector<RowTexts> sorted;
+  sorted.reserve(rows_.size());
+  std::vector<int> new_row(rows_.size());
+  for (size_t i = 0; i < keys.size(); ++i) {
+    sorted.push_back(std::move(rows_[keys[i].second]));
+    new_row[keys[i].second] = static_cast<int>(i);
+  }
+  rows_ = std::move(sorted);
+  // The selection follows its row.
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  for (const QModelIndex& i : before) after << index(new_row[static_cast<size_t>(i.row())], i.column());
+  changePersistentIndexList(before, after);
   for (size_t i = 0; i < rows_.size(); ++i) rows_[i][kColIndex] = QString::number(i + 1);
   emit layoutChanged();
 }
