@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   libasound2-dev libsqlite3-dev libsodium-dev libsystemd-dev
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools xvfb xauth fonts-noto-cjk
   iproute2 procps
 )
 

@@ -8,8 +8,16 @@ using qvnet::WithClient;
 
 extern "C" {
 
+namespace {
+// How long turning sound on waits for a player that was just started to find its device.
+constexpr uint32_t kDeviceTryWaitMs = 2000;
+}  // namespace
+
+// Without an output device nothing would be heard: say so instead of claiming success.
 QVNET_API int QVNET_ClientPlayAudio(QVNET_HANDLE h) {
   return WithClient(h, 0, [](NetClient& c) {
+    if (c.sound) c.sound->WaitDeviceTried(kDeviceTryWaitMs);
+    if (c.sound_unavailable.load()) return 0;
     c.play_audio = true;
     return 1;
   });

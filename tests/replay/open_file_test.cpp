@@ -280,6 +280,12 @@ TEST_F(OpenFileTest, LegacyJpegAndAviFilesShowEveryPicture) {
 }
 
 // Sound reaches the device (ALSA's file plugin) only at normal speed.
+TEST_F(OpenFileTest, SoundCannotBeTurnedOnWithoutADevice) {
+  ASSERT_NE(Open(path_, false), 0u);
+  EXPECT_EQ(QVNET_ClientPlayAudio(handle_), 0);
+  EXPECT_EQ(QVNET_ClientStopAudio(handle_), 1);
+}
+
 TEST_F(OpenFileTest, SoundPlaysAtNormalSpeedOnly) {
   alsa_.UseFileSink();
   const std::vector<Bytes> many = qvtest::H264Pictures(40);
@@ -294,6 +300,7 @@ TEST_F(OpenFileTest, SoundPlaysAtNormalSpeedOnly) {
   // The reader starts at normal speed, so some sound of the start may go out before the speed
   // changes; the seek then empties the conduits and everything after it is at speed 1.
   ASSERT_NE(Open(path_, true), 0u);
+  EXPECT_EQ(QVNET_ClientPlayAudio(handle_), 1);
   EXPECT_EQ(QVNET_SpeedFast(handle_), 1);
   EXPECT_EQ(QVNET_ReplaySeek(handle_, 0), 1);
   ASSERT_TRUE(PollUntil([&] { return !Client().replay.seek_pending; }));

@@ -32,8 +32,10 @@ void CAVSound::Thread() {
   if (!device_.Open(kBufferFrames, kBufferCount)) {
     sound_unavailable_ = true;
     conduit_.Reset();
+    device_tried_.Set();
     return;
   }
+  device_tried_.Set();
   while (!stop_) {
     if (!FillBuffer() || !QueueBuffer()) break;
   }

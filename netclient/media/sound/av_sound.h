@@ -45,6 +45,9 @@ class CAVSound : public qvp::JThread {
 
   // Ends playback and joins the thread; safe to call more than once, and before Start().
   void Stop();
+  // Waits at most `timeout_ms` until the thread has tried to open the device; true once it
+  // has (whether the device opened or not: sound_unavailable tells).
+  bool WaitDeviceTried(uint32_t timeout_ms) { return device_tried_.Wait(timeout_ms); }
 
  protected:
   void Thread() override;
@@ -61,6 +64,7 @@ class CAVSound : public qvp::JThread {
   qvp::PcmOutput device_;
   std::atomic<bool> stop_{false};
   qvp::Event stop_event_{true, false};
+  qvp::Event device_tried_{true, false};
   alignas(4) std::array<uint8_t, kBufferAllocBytes> buffer_{};
 };
 

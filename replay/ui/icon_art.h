@@ -1,0 +1,13 @@
+// The program's own icons, drawn from simple shapes: the transport buttons, the muted and
+// sounding speaker, and the program icon.
+#pragma once
+
+#include <QIcon>
+
+namespace replay {
+
+enum class IconKind { kContinue, kPause, kSlow, kFast, kStep, kSoundOn, kSoundOff, kSnapshot, kProgram };
+
+QIcon MakeIcon(IconKind kind);
+
+}  // namespace replay

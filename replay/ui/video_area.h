@@ -1,0 +1,56 @@
+// The video area: a black widget that the library draws into. It registers a window with the
+// process's window registry (platform/window_registry.h); the library's display thread asks
+// it for its size and hands it finished pictures, which the widget shows on its next paint.
+// It also takes dropped files (local files only, the first one) and reports double clicks.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+
+#include "platform/window_registry.h"
+
+namespace replay {
+
+class VideoAreaSink;
+
+class VideoArea : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit VideoArea(QWidget* parent = nullptr);
+  ~VideoArea() override;
+
+  // The handle the library draws into.
+  qvp::WindowHandle Handle() const { return handle_; }
+  // The last picture the library presented (null before the first).
+  QImage LastPicture() const;
+  // Pictures presented since the area was made.
+  uint64_t PresentCount() const;
+  // The size the library is told to draw at.
+  QSize SinkSize() const;
+  // Forgets the last picture (a file was closed) and repaints black.
+  void Clear();
+
+ signals:
+  void doubleClicked();
+  void fileDropped(const QString& path);
+  void resized();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void UpdateSinkSize();
+
+  std::shared_ptr<VideoAreaSink> sink_;
+  qvp::WindowHandle handle_ = 0;
+};
+
+}  // namespace replay
