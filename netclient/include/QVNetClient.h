@@ -3,8 +3,9 @@
  *
  * Every function taking a client handle returns 0 at once for handle 0 (and for a handle that is
  * not, or no longer, known to the library). Unless stated otherwise a function returns 1 for
- * success and 0 for failure. No function throws. Handles are non-zero 32-bit values; a handle
- * must not be used after QVNET_ClientStop / QVNET_CloseFile returned. */
+ * success and 0 for failure. No function throws. Handles are non-zero 32-bit values. A call on a
+ * client that another thread stops meanwhile finishes first (QVNET_ClientStop / QVNET_CloseFile
+ * wait for it); calls made after the stop began fail like calls with an unknown handle. */
 #ifndef QVNETCLIENT_H
 #define QVNETCLIENT_H
 

@@ -50,6 +50,9 @@ struct ReplayControl {
   std::atomic<uint32_t> seek_generation{0};
 };
 
+// Longest wait of QVNET_ClientStopView for a drawing in progress, in 1 ms polls.
+inline constexpr uint32_t kStopViewWaitMs = 2000;
+
 // Default region display mask: frame the regions that are in alarm.
 inline constexpr int32_t kDefaultRegionDisplayMask = 2;
 

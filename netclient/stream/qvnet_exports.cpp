@@ -4,7 +4,7 @@
 // fails cleanly. No exception leaves an export.
 #include "netclient/include/QVNetClient.h"
 #include "netclient/stream/mctp_commands.h"
-#include "netclient/stream/qvnet_export_util.h"
+#include "netclient/stream/qvnet_library.h"
 #include "platform/tick_clock.h"
 
 using qvnet::NetClient;
@@ -30,19 +30,11 @@ QVNET_API void QVNET_Log(const char*, ...) {}
 
 QVNET_API QVNET_HANDLE QVNET_ClientStart(const ClientParams* params) {
   if (params == nullptr) return 0;
-  try {
-    return qvnet::StartLiveClient(*params);
-  } catch (...) {
-    return 0;
-  }
+  return qvnet::Guarded(QVNET_HANDLE{0}, [&] { return qvnet::StartLiveClient(*params); });
 }
 
 QVNET_API int QVNET_ClientStop(QVNET_HANDLE h) {
-  try {
-    return qvnet::StopClient(h) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+  return qvnet::Guarded(0, [&] { return qvnet::Bool(qvnet::StopClient(h)); });
 }
 
 QVNET_API int QVNET_ClientStartView(QVNET_HANDLE h) {
@@ -55,8 +47,13 @@ QVNET_API int QVNET_ClientStartView(QVNET_HANDLE h) {
 QVNET_API int QVNET_ClientStopView(QVNET_HANDLE h) {
   return WithClient(h, 0, [](NetClient& c) {
     c.view = 0;
-    // Returns only once no drawing into the window is in progress, so the caller may reuse it.
-    while (c.drawing.load()) qvp::SleepMs(1);
+    // Succeeds only once no drawing into the window is in progress, so the caller may reuse
+    // it. A drawing takes milliseconds; one that has not ended within the bound (a window
+    // sink that hangs) fails the call rather than holding the caller, and the client, for ever.
+    for (uint32_t waited = 0; c.drawing.load(); ++waited) {
+      if (waited >= qvnet::kStopViewWaitMs) return 0;
+      qvp::SleepMs(1);
+    }
     return 1;
   });
 }

@@ -1,6 +1,6 @@
 // Exports of the sound family: live sound on and off, two-way talk.
 #include "netclient/include/QVNetClient.h"
-#include "netclient/stream/qvnet_export_util.h"
+#include "netclient/stream/qvnet_library.h"
 
 using qvnet::Bool;
 using qvnet::NetClient;

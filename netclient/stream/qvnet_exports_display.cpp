@@ -1,7 +1,7 @@
 // Exports of the display family: window, picture orientation, overlay and snapshots.
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/display/av_display.h"
-#include "netclient/stream/qvnet_export_util.h"
+#include "netclient/stream/qvnet_library.h"
 #include "platform/folder.h"
 #include "platform/window_registry.h"
 

@@ -2,7 +2,7 @@
 // by its stream source.
 #include "netclient/include/QVNetClient.h"
 #include "netclient/stream/av_source.h"
-#include "netclient/stream/qvnet_export_util.h"
+#include "netclient/stream/qvnet_library.h"
 
 using qvnet::CAVSource;
 using qvnet::NetClient;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "netclient/include/QVNetClient.h"
-#include "netclient/stream/qvnet_export_util.h"
+#include "netclient/stream/qvnet_library.h"
 
 using qvnet::NetClient;
 using qvnet::ReplayControl;
@@ -12,19 +12,11 @@ using qvnet::WithClient;
 extern "C" {
 
 QVNET_API QVNET_HANDLE QVNET_OpenFile(const char* path, QV_HWND wnd, int start_paused) {
-  try {
-    return qvnet::StartFileClient(path, wnd, start_paused != 0);
-  } catch (...) {
-    return 0;
-  }
+  return qvnet::Guarded(QVNET_HANDLE{0}, [&] { return qvnet::StartFileClient(path, wnd, start_paused != 0); });
 }
 
 QVNET_API int QVNET_CloseFile(QVNET_HANDLE h) {
-  try {
-    return qvnet::StopClient(h) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+  return qvnet::Guarded(0, [&] { return qvnet::Bool(qvnet::StopClient(h)); });
 }
 
 QVNET_API int QVNET_ReplayPause(QVNET_HANDLE h) {

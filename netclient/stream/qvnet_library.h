@@ -3,6 +3,7 @@
 #pragma once
 
 #include "netclient/include/QVNetClient.h"
+#include "netclient/stream/export_call.h"
 #include "netclient/stream/library_context.h"
 #include "netclient/stream/net_client.h"
 #include "platform/handle_registry.h"
@@ -17,6 +18,12 @@ struct NetLibraryState {
 // The one instance of this library (each shared library built from these sources has its own).
 NetLibraryState& NetLibrary();
 
+// Runs an export's `body` on the client of `h` (export_call.h).
+template <typename Result, typename Body>
+Result WithClient(QVNET_HANDLE h, Result fail, Body body) noexcept {
+  return WithClient(NetLibrary().clients, h, fail, body);
+}
+
 // Makes a live client from `params` and starts its threads; 0 when anything fails (everything
 // made so far is destroyed again).
 QVNET_HANDLE StartLiveClient(const ClientParams& params);
@@ -24,7 +31,8 @@ QVNET_HANDLE StartLiveClient(const ClientParams& params);
 // is missing or longer than 255 characters, or anything fails (everything made so far is
 // destroyed again). With `start_paused` the first picture is shown and playback waits.
 QVNET_HANDLE StartFileClient(const char* path, QV_HWND window, bool start_paused);
-// Stops the client's threads, frees it and forgets its handle; false for an unknown handle.
+// Forgets the handle (calls from now on fail as for an unknown handle), waits for the calls
+// still running on the client, stops its threads and frees it; false for an unknown handle.
 // Live and file clients stop alike.
 bool StopClient(QVNET_HANDLE h);
 
