@@ -9,9 +9,9 @@
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/stream/av_source_tcp.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/interleaved_reader.h"
-#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/interleaved_reader.h"
+#include "netclient/wire/jpeg_depacketizer.h"
 
 namespace qvfuzz {
 namespace {

@@ -10,8 +10,8 @@
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/stream/event_receiver.h"
-#include "netclient/stream/mctp_message.h"
-#include "netclient/stream/scan_ints.h"
+#include "netclient/wire/mctp_message.h"
+#include "netclient/wire/scan_ints.h"
 
 namespace qvfuzz {
 namespace {

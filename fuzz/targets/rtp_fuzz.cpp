@@ -19,11 +19,11 @@
 #include "netclient/media/codec/voiceengine.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/audio_depacketizer.h"
+#include "netclient/wire/audio_depacketizer.h"
 #include "netclient/stream/av_source_tcp.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
-#include "netclient/stream/media_output.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
+#include "netclient/wire/media_output.h"
 #include "netclient/stream/rtp_receivers.h"
 
 namespace qvfuzz {

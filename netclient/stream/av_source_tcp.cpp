@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "netclient/stream/audio_depacketizer.h"
-#include "netclient/stream/interleaved_reader.h"
+#include "netclient/wire/audio_depacketizer.h"
+#include "netclient/wire/interleaved_reader.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {

@@ -10,8 +10,8 @@
 
 #include "netclient/stream/av_source.h"
 #include "netclient/stream/event_receiver.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
 #include "netclient/stream/rtsp_session.h"
 
 namespace qvnet {

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/mctp_message.h"
 #include "netclient/stream/mctp_transaction.h"
-#include "netclient/stream/scan_ints.h"
+#include "netclient/wire/scan_ints.h"
 
 namespace qvnet {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <new>
 
-#include "netclient/stream/audio_depacketizer.h"
+#include "netclient/wire/audio_depacketizer.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {

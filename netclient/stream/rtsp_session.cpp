@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "netclient/stream/debug_trace.h"
-#include "netclient/stream/interleaved_reader.h"
+#include "netclient/wire/interleaved_reader.h"
 
 namespace qvnet {
 

@@ -15,9 +15,9 @@
 #include <string>
 
 #include "netclient/include/QVNetClient.h"
-#include "netclient/stream/client_address.h"
+#include "netclient/wire/client_address.h"
 #include "netclient/stream/library_context.h"
-#include "netclient/stream/stream_flavor.h"
+#include "netclient/wire/stream_flavor.h"
 
 namespace qvnet {
 

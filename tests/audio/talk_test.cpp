@@ -11,7 +11,7 @@
 
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/codec/voiceengine.h"
-#include "netclient/media/sound/talk2vs.h"
+#include "netclient/stream/talk2vs.h"
 #include "tests/audio/alsa_sandbox.h"
 #include "tests/rtsp/canned_peer.h"
 #include "tools/camsim/audio_clip.h"

@@ -12,7 +12,7 @@
 
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/display/av_display.h"
-#include "netclient/stream/qvnet_library.h"
+#include "netclient/client/qvnet_library.h"
 #include "tests/codec/test_media.h"
 #include "tests/display/display_test_support.h"
 

@@ -13,7 +13,7 @@
 
 #include "netclient/media/display/surface.h"
 #include "netclient/stream/library_context.h"
-#include "netclient/stream/net_client.h"
+#include "netclient/client/net_client.h"
 #include "platform/memory_window_sink.h"
 #include "platform/tick_clock.h"
 #include "platform/window_registry.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "netclient/stream/event_receiver.h"
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/mctp_message.h"
 #include "tests/rtsp/recording_client.h"
 
 namespace qvnet {

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <functional>
 
-#include "netclient/stream/avi_reader.h"
-#include "netclient/stream/avi_replay.h"
+#include "netclient/replay/avi_reader.h"
+#include "netclient/replay/avi_replay.h"
 #include "tests/replay/replay_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tools/aviwrite/avi_writer.h"

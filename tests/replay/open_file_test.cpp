@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "netclient/stream/qvnet_library.h"
+#include "netclient/client/qvnet_library.h"
 #include "tests/audio/alsa_sandbox.h"
 #include "tests/replay/replay_test_support.h"
 #include "tests/support/poll.h"

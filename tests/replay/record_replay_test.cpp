@@ -1,6 +1,6 @@
 // The record file reader of the file source, driven step by step on the test thread: what it
 // feeds into the conduits, where seeks land, when sound plays, and how the end is reported.
-#include "netclient/stream/record_replay.h"
+#include "netclient/replay/record_replay.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 
 #include "netclient/media/conduit/buffer_conduit.h"
 #include "netclient/media/record/record_pair.h"
-#include "netclient/stream/audio_depacketizer.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/wire/audio_depacketizer.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
 #include "tests/source/source_test_support.h"
 
 namespace qvnet {

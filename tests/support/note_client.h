@@ -13,7 +13,7 @@
 #include "netclient/include/QVNetClient.h"
 #include "netclient/stream/library_context.h"
 #include "netclient/stream/stream_client.h"
-#include "netclient/stream/stream_flavor.h"
+#include "netclient/wire/stream_flavor.h"
 
 namespace qvtest {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "netclient/media/display/jpeg_snapshot.h"
-#include "netclient/stream/net_client.h"
+#include "netclient/client/net_client.h"
 #include "platform/tick_clock.h"
 #include "platform/window_registry.h"
 

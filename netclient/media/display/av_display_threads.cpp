@@ -2,7 +2,7 @@
 #include "netclient/media/codec/h264dec.h"
 #include "netclient/media/codec/mjpegdec.h"
 #include "netclient/media/display/av_display.h"
-#include "netclient/stream/net_client.h"
+#include "netclient/client/net_client.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "netclient/stream/net_client.h"
+#include "netclient/client/net_client.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {
