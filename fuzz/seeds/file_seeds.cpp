@@ -16,8 +16,8 @@
 #include "netclient/stream/av_source_tcp.h"
 #include "netclient/wire/h264_depacketizer.h"
 #include "netclient/wire/jpeg_depacketizer.h"
-#include "nvr/core/atomic_file.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/atomic_file.h"
+#include "nvr/core/store/settings_files.h"
 #include "tools/aviwrite/avi_writer.h"
 
 namespace qvseeds {

@@ -7,8 +7,8 @@
 #include "nvr/app/app_start.h"
 #include "nvr/app/service_events.h"
 #include "nvr/app/service_report.h"
-#include "nvr/core/program_start.h"
-#include "nvr/core/recorder_core.h"
+#include "nvr/core/engine/program_start.h"
+#include "nvr/core/engine/recorder_core.h"
 
 namespace nvrapp {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <ctime>
 
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/text_log.h"
 
 namespace nvrapp {
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "nvr/core/drives.h"
-#include "nvr/core/recorder_state.h"
-#include "nvr/core/recording_library.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/store/drives.h"
+#include "nvr/core/engine/recorder_state.h"
+#include "nvr/core/engine/recording_library.h"
+#include "nvr/core/engine/strings.h"
 
 namespace nvrapp {
 

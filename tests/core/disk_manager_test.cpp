@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "nvr/core/folder_scan.h"
+#include "nvr/core/store/folder_scan.h"
 #include "tests/core/engine_fixture.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/text_log.h"
 #include "tests/core/core_test_support.h"
 #include "tests/core/fake_recording_library.h"
 #include "tests/support/fake_clock.h"

@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstring>
 
-#include "nvr/core/device_list.h"
-#include "nvr/core/recording_manager.h"
-#include "nvr/core/schedule_match.h"
-#include "nvr/core/schedule_monitor.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/device_list.h"
+#include "nvr/core/engine/recording_manager.h"
+#include "nvr/core/engine/schedule_match.h"
+#include "nvr/core/engine/schedule_monitor.h"
+#include "nvr/core/engine/strings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/strings.h"
 #include "tests/core/engine_fixture.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/text_log.h"
 #include "tests/core/core_test_support.h"
 #include "tests/support/camera_helpers.h"
 #include "tests/support/fake_clock.h"
