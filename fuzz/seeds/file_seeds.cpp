@@ -14,6 +14,7 @@
 #include "netclient/media/record/record_pair.h"
 #include "netclient/media/record/record_reader.h"
 #include "netclient/stream/av_source_tcp.h"
+#include "netclient/wire/interleaved_dispatch.h"
 #include "netclient/wire/h264_depacketizer.h"
 #include "netclient/wire/jpeg_depacketizer.h"
 #include "nvr/core/store/atomic_file.h"
@@ -35,7 +36,7 @@ Bytes ReadWholeFile(const std::string& path) {
 // Records the first `count` packets of `stream` the way a TCP source does and returns the
 // file the stopped recording left (empty when the writer removed it: no key frame).
 Bytes RecordPackets(const std::vector<Interleaved>& stream, size_t count, bool jpeg, uint8_t audio_codec) {
-  const uint8_t payload_type = jpeg ? qvnet::kPayloadJpeg : qvnet::kPayloadH264;
+  const uint8_t payload_type = jpeg ? qvnet::kPayloadTypeJpeg : qvnet::kPayloadTypeH264;
   qvfuzz::FuzzClient client(qvnet::kNvrClientFlavor);
   client.video_payload_type = payload_type;
   client.audio_codec = audio_codec;

@@ -9,6 +9,7 @@
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/stream/av_source_tcp.h"
+#include "netclient/wire/interleaved_dispatch.h"
 #include "netclient/wire/h264_depacketizer.h"
 #include "netclient/wire/interleaved_reader.h"
 #include "netclient/wire/jpeg_depacketizer.h"
@@ -84,7 +85,7 @@ int FuzzInterleavedReader(const uint8_t* data, size_t size) {
   qvnet::InterleavedReader reader([&source](void* buf, size_t n) { return source.Receive(buf, n); });
 
   FuzzClient client(qvnet::kNvrClientFlavor);
-  client.video_payload_type = (mode & 0x80) != 0 ? qvnet::kPayloadJpeg : qvnet::kPayloadH264;
+  client.video_payload_type = (mode & 0x80) != 0 ? qvnet::kPayloadTypeJpeg : qvnet::kPayloadTypeH264;
   qvnet::JpegAssembly jpeg;
   qvnet::KeyFrameSpan span;
   Check(jpeg.Allocate(), kName, "no memory for the JPEG assembly");

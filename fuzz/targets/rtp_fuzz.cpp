@@ -162,7 +162,7 @@ void FeedPackets(DepacketizerRig& rig, ByteReader& in, size_t max_packet, Handle
 int FuzzH264Depacketizer(const uint8_t* data, size_t size) {
   constexpr const char* kName = "h264_depacketizer";
   ByteReader in(data, size);
-  DepacketizerRig rig(kName, in, qvnet::kPayloadH264);
+  DepacketizerRig rig(kName, in, qvnet::kPayloadTypeH264);
   uint32_t accepted = 0;
   FeedPackets(rig, in, rig.MaxPacket(), [&](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {
     if (qvnet::HandleH264Packet(ctx, p.data(), p.size())) accepted += static_cast<uint32_t>(p.size() - 12);
@@ -173,7 +173,7 @@ int FuzzH264Depacketizer(const uint8_t* data, size_t size) {
 
 int FuzzJpegDepacketizer(const uint8_t* data, size_t size) {
   ByteReader in(data, size);
-  DepacketizerRig rig("jpeg_depacketizer", in, qvnet::kPayloadJpeg);
+  DepacketizerRig rig("jpeg_depacketizer", in, qvnet::kPayloadTypeJpeg);
   FeedPackets(rig, in, rig.MaxPacket(), [](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {
     qvnet::HandleJpegPacket(ctx, p.data(), p.size());
   });
@@ -182,7 +182,7 @@ int FuzzJpegDepacketizer(const uint8_t* data, size_t size) {
 
 int FuzzAudioDepacketizer(const uint8_t* data, size_t size) {
   ByteReader in(data, size);
-  DepacketizerRig rig("audio_depacketizer", in, qvnet::kPayloadH264);
+  DepacketizerRig rig("audio_depacketizer", in, qvnet::kPayloadTypeH264);
   // A source whose voice decoder refuses the codec ends the connection before any packet.
   if (!rig.VoiceReady()) return 0;
   FeedPackets(rig, in, qvnet::kMaxAudioPacket, [](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {

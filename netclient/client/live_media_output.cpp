@@ -1,11 +1,13 @@
 #include "netclient/client/live_media_output.h"
 
+#include "netclient/stream/display_format.h"
 #include "netclient/wire/audio_depacketizer.h"
 
 namespace qvnet {
 
 LiveMediaOutput::LiveMediaOutput(NetClient& client)
-    : client_(client), display_(std::make_unique<CAVDisplay>(client, *client.video_conduit)) {
+    : client_(client),
+      display_(std::make_unique<CAVDisplay>(client.display_control, *client.video_conduit, client.OverlayInputsOf())) {
   client_.display = display_.get();
 }
 
@@ -17,7 +19,7 @@ LiveMediaOutput::~LiveMediaOutput() {
 bool LiveMediaOutput::StartDisplay() {
   display_->Stop();
   display_->DestroyDecoder();
-  if (!display_->CreateDecoder()) return false;
+  if (!display_->CreateDecoder(VideoFormatOf(client_))) return false;
   return display_->StartThread() == qvp::JThread::kStarted;
 }
 
@@ -43,7 +45,7 @@ bool LiveMediaOutput::DecodeAudio(const uint8_t* voice_frame, size_t length) {
 }
 
 void LiveMediaOutput::ResetForConnection() {
-  client_.queued_pictures = 0;
+  client_.display_control.queued_pictures = 0;
   if (client_.stopping.load()) return;  // see DecodeAudio
   client_.video_conduit->Reset();
   client_.audio_conduit->Reset();

@@ -25,20 +25,21 @@ constexpr uint32_t kFileVideoSpaceWaitMs = 20;
 
 }  // namespace
 
-NetClient::NetClient(LibraryContext& context) : StreamClient(context, kNetClientFlavor) {}
+NetClient::NetClient(LibraryContext& context) : StreamClient(context, kNetClientFlavor) {
+  display_control.key_frame_span = &key_frame_span;
+}
 
 NetClient::~NetClient() { StopThreads(); }
 
 bool NetClient::Configure(const ClientParams& p) {
-  if (p.transport != 0 && p.transport != 1) return false;
+  if (!TransportOf(p.transport, &transport)) return false;
   if (!ParseClientAddress(p.address, sizeof p.address, Flavor().max_host_length, &address)) return false;
   params = p;
-  transport = p.transport;
   stream_number = p.stream_number;
   user = FieldText(p.user, sizeof p.user);
   password = FieldText(p.password, sizeof p.password);
-  view = p.view;
-  display_window = p.display_window;
+  display_control.view = ViewStateOf(p.view);
+  display_control.window = p.display_window;
   return true;
 }
 
@@ -51,7 +52,7 @@ bool NetClient::CreateLiveConduits() {
 
 bool NetClient::CreateLiveSource() {
   media_ = std::make_unique<LiveMediaOutput>(*this);
-  if (transport == 0) {
+  if (transport == MediaTransport::kUdp) {
     source_ = std::make_unique<CAVSource_RTSP_UDP>(*this, media_.get());
   } else {
     source_ = std::make_unique<CAVSource_RTSP_TCP>(*this, media_.get());
@@ -65,16 +66,14 @@ void NetClient::ConfigureFile(QV_HWND window) {
   params = ClientParams{};
   params.view = 1;
   params.display_window = window;
-  view = 1;
-  display_window = window;
+  display_control.view = ViewState::kOn;
+  display_control.window = window;
+  display_control.file_mode = true;
   play_audio = true;
-  file_mode = true;
   width = kFilePictureWidth;
   height = kFilePictureHeight;
   frame_rate = kFileFrameRate;
   bit_rate = kFileBufferFigure;
-  replay.speed = 0;
-  replay.pause_state = 0;
 }
 
 bool NetClient::CreateFileConduits() {
@@ -92,7 +91,7 @@ bool NetClient::AdoptSource(std::unique_ptr<CAVSource> source) {
 }
 
 bool NetClient::StartBitRateMeter() {
-  bit_rate_ = std::make_unique<CBitRate>(BitRateCounters{&received_bytes, &shown_frames, &kbps, &fps});
+  bit_rate_ = std::make_unique<CBitRate>(BitRateCounters{&received_bytes, &display_control.shown_frames, &kbps, &fps});
   return bit_rate_->Start() == qvp::JThread::kStarted;
 }
 
@@ -110,6 +109,15 @@ void NetClient::StopThreads() {
     bit_rate_->Stop();
     bit_rate_.reset();
   }
+}
+
+OverlayInputs NetClient::OverlayInputsOf() {
+  return OverlayInputs{&display_control, &motion, [this] { return IsRecording(); }};
+}
+
+ReplayTarget NetClient::ReplayTargetOf() {
+  return ReplayTarget{*this,           *video_conduit, *audio_conduit,    display_control, OverlayInputsOf(),
+                      display,         play_audio,     sound_unavailable};
 }
 
 void NetClient::Notify(uint32_t code, int32_t value) {

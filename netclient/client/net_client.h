@@ -1,8 +1,10 @@
 // NetClient, the client object of libQVNetClient.so: one per QVNET_ClientStart (live) or
 // QVNET_OpenFile (replay), owned by the library from start to stop. It adds to the shared stream
 // core what only the live-view library has: the copied start parameters, the conduits towards
-// display and sound, view and display flags, statistics for the bit-rate meter, and the
-// notification path (callback under the library's notification lock, else a posted message).
+// display and sound, the display's control (view, window, replay mailbox, the display's
+// figures), statistics for the bit-rate meter, and the notification path (callback under the
+// library's notification lock, else a posted message). The display and the file source get
+// references to the parts they use, never the client.
 #pragma once
 
 #include <atomic>
@@ -11,12 +13,15 @@
 #include <memory>
 
 #include "netclient/include/QVNetClient.h"
+#include "netclient/client/bit_rate.h"
 #include "netclient/media/conduit/buffer_conduit.h"
+#include "netclient/media/display/client_overlay.h"
+#include "netclient/media/display/display_control.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/media/sound/av_sound.h"
-#include "netclient/stream/talk_control.h"
-#include "netclient/client/bit_rate.h"
+#include "netclient/replay/replay_target.h"
 #include "netclient/stream/stream_client.h"
+#include "netclient/stream/talk_control.h"
 
 namespace qvnet {
 
@@ -33,32 +38,8 @@ static_assert(offsetof(ClientParams, address) == 40);
 static_assert(offsetof(ClientParams, user) == 201);
 static_assert(offsetof(ClientParams, password) == 234);
 
-// Replay state of a file client: single values written by the exports and polled by the
-// file reader and the display thread.
-struct ReplayControl {
-  std::atomic<uint32_t> total_seconds{0};
-  std::atomic<uint32_t> current_seconds{0};
-  std::atomic<uint32_t> first_time_ms{0};  // tick of the first index entry
-  std::atomic<uint32_t> seek_target{0};    // seconds
-  std::atomic<bool> seek_pending{false};
-  std::atomic<bool> seek_while_paused{false};
-  std::atomic<int32_t> pause_state{0};  // 0 playing, 1 paused, 2 stepping
-  std::atomic<bool> step_request{false};
-  std::atomic<int32_t> speed{0};  // -4..4, plays at 2^speed
-  // Raised each time the reader empties the conduits for a seek: the display then drops the
-  // decoder's half-parsed input of the old place.
-  std::atomic<uint32_t> seek_generation{0};
-};
-
 // Longest wait of QVNET_ClientStopView for a drawing in progress, in 1 ms polls.
 inline constexpr uint32_t kStopViewWaitMs = 2000;
-
-// Default region display mask: frame the regions that are in alarm.
-inline constexpr int32_t kDefaultRegionDisplayMask = 2;
-
-// Replay speeds: the picture rate is scaled by 2^speed.
-inline constexpr int32_t kMinReplaySpeed = -4;
-inline constexpr int32_t kMaxReplaySpeed = 4;
 
 class NetClient : public StreamClient {
  public:
@@ -87,35 +68,27 @@ class NetClient : public StreamClient {
 
   CAVSource* Source() const { return source_.get(); }
 
+  // What the display's overlay reads: the display control, the motion state, the recording.
+  OverlayInputs OverlayInputsOf();
+  // What a file source works on (the conduits must exist).
+  ReplayTarget ReplayTargetOf();
+
   void Notify(uint32_t code, int32_t value) override;
 
   ClientParams params{};
 
-  std::atomic<int16_t> view{0};
-  std::atomic<QV_HWND> display_window{0};
-
   std::unique_ptr<CBufferConduit> video_conduit;
   std::unique_ptr<CBufferConduit> audio_conduit;
-  bool file_mode = false;
 
-  // Display and sound settings changed by the exports and polled by the worker threads.
-  std::atomic<int32_t> region_display_mask{kDefaultRegionDisplayMask};
-  std::atomic<bool> vertical_flip{false};
-  std::atomic<bool> rotate180{false};
-  std::atomic<bool> play_audio{false};
-  std::atomic<bool> drawing{false};  // the display is drawing into the window right now
+  // The display's side: view, window, flip, rotate, region mask, the replay mailbox of a file
+  // client, and what the display reports (sizes, queued and shown pictures, drawing).
+  DisplayControl display_control;
   // The client's display, for the window, refresh and snapshot exports. Set by the source
   // that owns it once it exists, cleared before that source destroys it.
   std::atomic<CAVDisplay*> display{nullptr};
 
-  // Picture size as decoded, and the display window's size as last seen by the display.
-  std::atomic<int32_t> decoded_width{0};
-  std::atomic<int32_t> decoded_height{0};
-  std::atomic<int32_t> window_width{0};
-  std::atomic<int32_t> window_height{0};
-  // Whole pictures queued in the video conduit when the live display last looked.
-  std::atomic<int32_t> queued_pictures{0};
-
+  // Sound on (QVNET_ClientPlayAudio); a file client starts with it on.
+  std::atomic<bool> play_audio{false};
   // Sound: no output device could be opened (replay then skips audio records).
   std::atomic<bool> sound_unavailable{false};
 
@@ -123,9 +96,6 @@ class NetClient : public StreamClient {
   // both, so destroyed before them), and the two-way talk session slot (QVNET_ClientStartTalk).
   std::unique_ptr<CAVSound> sound;
   TalkControl talk;
-
-  // Replay controls, written by the replay exports and polled by the reader and the display.
-  ReplayControl replay;
 
   // The normal recording is running (drawn as "Rec" on the picture). Set by the stream source
   // that owns the record writers; null while there is none.
@@ -135,8 +105,7 @@ class NetClient : public StreamClient {
     return r != nullptr && const_cast<RecordPair*>(r)->IsRecording();
   }
 
-  // Statistics: pictures shown (running total) and the bit-rate meter's last second.
-  std::atomic<uint32_t> shown_frames{0};
+  // Statistics: the bit-rate meter's last second (pictures shown are counted by the display).
   std::atomic<int32_t> kbps{0};
   std::atomic<int32_t> fps{0};
 

@@ -39,18 +39,18 @@ QVNET_API int QVNET_ClientStop(QVNET_HANDLE h) {
 
 QVNET_API int QVNET_ClientStartView(QVNET_HANDLE h) {
   return WithClient(h, 0, [](NetClient& c) {
-    c.view = 1;
+    c.display_control.view = qvnet::ViewState::kOn;
     return 1;
   });
 }
 
 QVNET_API int QVNET_ClientStopView(QVNET_HANDLE h) {
   return WithClient(h, 0, [](NetClient& c) {
-    c.view = 0;
+    c.display_control.view = qvnet::ViewState::kOff;
     // Succeeds only once no drawing into the window is in progress, so the caller may reuse
     // it. A drawing takes milliseconds; one that has not ended within the bound (a window
     // sink that hangs) fails the call rather than holding the caller, and the client, for ever.
-    for (uint32_t waited = 0; c.drawing.load(); ++waited) {
+    for (uint32_t waited = 0; c.display_control.drawing.load(); ++waited) {
       if (waited >= qvnet::kStopViewWaitMs) return 0;
       qvp::SleepMs(1);
     }

@@ -15,21 +15,21 @@ QVNET_API int QVNET_ClientShowcallback(QVNET_HANDLE, int, int) { return 1; }
 
 QVNET_API QVNET_HANDLE QVNET_ClientVerticalFlip(QVNET_HANDLE h, int flag) {
   return WithClient(h, 0u, [&](NetClient& c) {
-    c.vertical_flip = flag != 0;
+    c.display_control.vertical_flip = flag != 0;
     return h;
   });
 }
 
 QVNET_API QVNET_HANDLE QVNET_ClientRotate180(QVNET_HANDLE h, int flag) {
   return WithClient(h, 0u, [&](NetClient& c) {
-    c.rotate180 = flag != 0;
+    c.display_control.rotate180 = flag != 0;
     return h;
   });
 }
 
 QVNET_API int QVNET_ClientShowMDRegion(QVNET_HANDLE h, int mask) {
   return WithClient(h, 0, [&](NetClient& c) {
-    c.region_display_mask = mask;
+    c.display_control.region_display_mask = mask;
     return 1;
   });
 }
@@ -39,17 +39,17 @@ QVNET_API int QVNET_ClientSetWnd(QVNET_HANDLE h, QV_HWND wnd) {
     int width = 0;
     int height = 0;
     if (qvp::WindowClientSize(wnd, &width, &height)) {
-      c.window_width = width;
-      c.window_height = height;
+      c.display_control.window_width = width;
+      c.display_control.window_height = height;
     }
-    if (wnd != c.display_window.load()) {
+    if (wnd != c.display_control.window.load()) {
       // With a display the change goes through its renderer, which remakes its surfaces for
       // the new window on the next picture.
       CAVDisplay* display = c.display.load();
       if (display != nullptr) {
         display->SetWindow(wnd);
       } else {
-        c.display_window = wnd;
+        c.display_control.window = wnd;
       }
     }
     return 1;
@@ -58,7 +58,7 @@ QVNET_API int QVNET_ClientSetWnd(QVNET_HANDLE h, QV_HWND wnd) {
 
 QVNET_API int QVNET_ClientRefreshWnd(QVNET_HANDLE h) {
   return WithClient(h, 0, [](NetClient& c) {
-    if (c.view.load() == 0) return 0;
+    if (c.display_control.view.load() == qvnet::ViewState::kOff) return 0;
     CAVDisplay* display = c.display.load();
     return display == nullptr ? 0 : display->Refresh();
   });

@@ -16,7 +16,7 @@ template <typename Body>
 int WithSource(QVNET_HANDLE h, Body body) {
   return WithClient(h, 0, [&](NetClient& c) {
     CAVSource* source = c.Source();
-    return source == nullptr || c.file_mode ? 0 : body(*source);
+    return source == nullptr || c.display_control.file_mode ? 0 : body(*source);
   });
 }
 

@@ -51,11 +51,11 @@ QVNET_HANDLE StartFileClient(const char* path, QV_HWND window, bool start_paused
   client->sound = std::make_unique<CAVSound>(*client->audio_conduit, client->sound_unavailable);
   // Opening the source opens the file and starts the display thread, which then waits for
   // pictures; the pause state is in place before the reader feeds the first one.
-  if (!client->AdoptSource(std::make_unique<CAVSource_File>(*client, std::string(path, length)))) {
+  if (!client->AdoptSource(std::make_unique<CAVSource_File>(client->ReplayTargetOf(), std::string(path, length)))) {
     lib.clients.Remove(client->handle);
     return 0;
   }
-  if (start_paused) client->replay.pause_state = 1;
+  if (start_paused) client->display_control.replay.Pause();
   if (client->sound->Start() != qvp::JThread::kStarted || client->Source()->Start() != qvp::JThread::kStarted ||
       !client->StartBitRateMeter()) {
     lib.clients.Remove(client->handle);

@@ -24,21 +24,25 @@ extern "C" {
 typedef uint32_t QVNET_HANDLE;
 typedef uint32_t QV_HWND; /* window handle from the process's window registry; 0 = none */
 
-/* Notification codes (second argument of the callback, wParam of a posted message). */
+#ifndef QV_CLIENT_NOTIFY_DEFINED
+#define QV_CLIENT_NOTIFY_DEFINED
+/* Notification codes (wParam of a posted message; second argument of QVNetClient's callback). */
 #define NOTIFY_STATE 1
 #define NOTIFY_MOTION 2
 #define NOTIFY_ALARM 4
 #define NOTIFY_RECORD 6
-#define NOTIFY_REPLAY_END 7
 
-/* Connection states (value of NOTIFY_STATE, result of QVNET_GetClientState). */
+/* Connection states (value of NOTIFY_STATE, result of the GetClientState calls). */
 #define QV_STATE_STREAMING 0
 #define QV_STATE_CONNECTING 1
 #define QV_STATE_FAILED 2
 #define QV_STATE_LOST 3
 #define QV_STATE_RECONNECTING 4
 #define QV_STATE_GIVEN_UP 5
-#define QV_STATE_REFUSED 6 /* recording library only */
+#define QV_STATE_REFUSED 6 /* recording library only: user name or password refused */
+#endif
+/* The end of a replayed file, to the callback only (QVNET_OpenFile clients). */
+#define NOTIFY_REPLAY_END 7
 
 /* Called on the library's worker threads, serialised by one library-wide lock: return quickly
  * and never stop the notifying client from inside. */

@@ -6,8 +6,8 @@
 
 namespace qvnet {
 
-CAVSource_File::CAVSource_File(NetClient& client, std::string path)
-    : CAVSource(client, nullptr), net_(client), path_(std::move(path)) {}
+CAVSource_File::CAVSource_File(const ReplayTarget& target, std::string path)
+    : CAVSource(target.client, nullptr), target_(target), path_(std::move(path)) {}
 
 CAVSource_File::~CAVSource_File() {
   Stop();
@@ -39,14 +39,12 @@ bool CAVSource_File::OpenAvi() {
   type_ = ReplayFileType::kAvi;
   const uint32_t rate = avi_.FrameRate();
   // Stored as given; the display takes anything outside 1..30 as 30.
-  net_.frame_rate = static_cast<int32_t>(std::min<uint32_t>(rate, std::numeric_limits<int32_t>::max()));
-  net_.video_payload_type = avi_.Jpeg() ? kPayloadJpeg : kPayloadH264;
-  ReplayControl& rc = net_.replay;
-  rc.first_time_ms = 0;
-  rc.total_seconds = avi_.FrameCount() / rate;
-  rc.current_seconds = 0;
-  feed_ = std::make_unique<ReplayFeed>(net_, [this] { return Stopping(); }, VideoFraming::kWholePictures, !avi_.Jpeg());
-  avi_reader_ = std::make_unique<AviReplay>(net_, avi_, *feed_);
+  client_.frame_rate = static_cast<int32_t>(std::min<uint32_t>(rate, std::numeric_limits<int32_t>::max()));
+  client_.video_payload_type = avi_.Jpeg() ? kPayloadTypeJpeg : kPayloadTypeH264;
+  target_.display.replay.SetTimeline(0, avi_.FrameCount() / rate);
+  feed_ = std::make_unique<ReplayFeed>(target_, [this] { return Stopping(); }, VideoFraming::kWholePictures,
+                                       !avi_.Jpeg());
+  avi_reader_ = std::make_unique<AviReplay>(target_, avi_, *feed_);
   return true;
 }
 
@@ -65,26 +63,27 @@ bool CAVSource_File::OpenRecord() {
       type_ = ReplayFileType::kRecordH264;
       break;
   }
-  if (type_ != ReplayFileType::kLegacy) net_.video_payload_type = record_.Header().payload_type;
-  net_.frame_rate = record_.FrameRate();  // already 1..30
-  ReplayControl& rc = net_.replay;
+  if (type_ != ReplayFileType::kLegacy) client_.video_payload_type = record_.Header().payload_type;
+  client_.frame_rate = record_.FrameRate();  // already 1..30
   const std::vector<IndexEntry>& index = record_.Index();
-  rc.first_time_ms = index.empty() ? 0 : index.front().tick;
-  rc.total_seconds = index.empty() ? 0 : (index.back().tick - index.front().tick) / 1000;
-  rc.current_seconds = 0;
+  if (index.empty()) {
+    target_.display.replay.SetTimeline(0, 0);
+  } else {
+    target_.display.replay.SetTimeline(index.front().tick, (index.back().tick - index.front().tick) / 1000);
+  }
   const bool jpeg = type_ == ReplayFileType::kRecordJpeg;
-  feed_ = std::make_unique<ReplayFeed>(net_, [this] { return Stopping(); },
+  feed_ = std::make_unique<ReplayFeed>(target_, [this] { return Stopping(); },
                                        jpeg ? VideoFraming::kWholePictures : VideoFraming::kByteStream, !jpeg);
-  record_reader_ = std::make_unique<RecordReplay>(net_, record_, *feed_);
+  record_reader_ = std::make_unique<RecordReplay>(target_, record_, *feed_);
   return true;
 }
 
 bool CAVSource_File::StartDisplay() {
   // The display starts its replay pacing ({frame rate, now, 0, -1}) when its thread starts,
-  // so the frame rate must be in the client record by now.
-  display_ = std::make_unique<CAVDisplay>(net_, *net_.video_conduit);
-  net_.display = display_.get();
-  if (!display_->CreateDecoder()) return false;
+  // with the frame rate the file gave.
+  display_ = std::make_unique<CAVDisplay>(target_.display, target_.video, target_.overlay);
+  target_.display_slot = display_.get();
+  if (!display_->CreateDecoder(VideoFormatOf(client_))) return false;
   return display_->StartThread() == qvp::JThread::kStarted;
 }
 
@@ -93,7 +92,7 @@ void CAVSource_File::Release() {
   if (display_ != nullptr) {
     display_->Stop();
     display_->DestroyDecoder();
-    net_.display = nullptr;
+    target_.display_slot = nullptr;
     display_.reset();
   }
   record_reader_.reset();

@@ -18,12 +18,13 @@
 
 #include "netclient/media/display/av_display.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/av_source.h"
 #include "netclient/replay/avi_reader.h"
 #include "netclient/replay/avi_replay.h"
-#include "netclient/client/net_client.h"
 #include "netclient/replay/record_replay.h"
 #include "netclient/replay/replay_feed.h"
+#include "netclient/replay/replay_target.h"
+#include "netclient/stream/av_source.h"
+#include "netclient/stream/display_format.h"
 
 namespace qvnet {
 
@@ -42,7 +43,7 @@ class CAVSource_File : public CAVSource {
   // Sleep of the reader while it waits at the end of the file for a seek or the close.
   static constexpr uint32_t kEndOfFileSleepMs = 100;
 
-  CAVSource_File(NetClient& client, std::string path);
+  CAVSource_File(const ReplayTarget& target, std::string path);
   ~CAVSource_File() override;
 
   // Open: the file, its layout, length and index; then the display with its decoder and the
@@ -66,9 +67,9 @@ class CAVSource_File : public CAVSource {
   bool OpenRecord();
   bool StartDisplay();
   // Also once the application began closing the client: its conduits are closed by then.
-  bool Stopping() const { return stop_.load() || StopRequested() || net_.stopping.load(); }
+  bool Stopping() const { return stop_.load() || StopRequested() || target_.client.stopping.load(); }
 
-  NetClient& net_;
+  const ReplayTarget target_;
   const std::string path_;
   ReplayFileType type_ = ReplayFileType::kRecordH264;
   RecordFileReader record_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace qvnet {
 namespace {
@@ -28,8 +29,8 @@ bool IsAviSeekPoint(std::span<const uint8_t> head, bool jpeg) {
   return type == kNalSps || type == kNalIdr;
 }
 
-AviReplay::AviReplay(NetClient& client, const AviFile& file, ReplayFeed& feed)
-    : client_(client), file_(file), feed_(feed), buffer_(kReadBufferBytes) {}
+AviReplay::AviReplay(const ReplayTarget& target, const AviFile& file, ReplayFeed& feed)
+    : target_(target), file_(file), feed_(feed), buffer_(kReadBufferBytes) {}
 
 void AviReplay::Begin() {
   position_ = file_.IndexStart();
@@ -38,7 +39,8 @@ void AviReplay::Begin() {
 
 void AviReplay::Step() {
   if (!at_end_) {
-    client_.replay.current_seconds = static_cast<uint32_t>((position_ - file_.IndexStart()) / kAviIndexBytesPerSecond);
+    target_.display.replay.SetPosition(
+        static_cast<uint32_t>((position_ - file_.IndexStart()) / kAviIndexBytesPerSecond));
     AviIndexEntry entry;
     if (!file_.ReadEntry(position_, &entry)) {
       at_end_ = true;
@@ -58,14 +60,14 @@ void AviReplay::Step() {
 void AviReplay::PlayVideo(const AviIndexEntry& entry) {
   // A chunk outside the file, or larger than any picture the display takes, is passed over.
   if (!file_.ReadChunk(entry, buffer_)) return;
-  client_.received_bytes.fetch_add(entry.size);
+  target_.client.received_bytes.fetch_add(entry.size);
   feed_.WriteVideo(buffer_.data(), entry.size, kRetryMs);
 }
 
 void AviReplay::PlayAudio(const AviIndexEntry& entry) {
   if (!feed_.SoundWanted()) return;
   if (!file_.ReadChunk(entry, buffer_)) return;
-  client_.received_bytes.fetch_add(entry.size);
+  target_.client.received_bytes.fetch_add(entry.size);
   feed_.WriteAudio(buffer_.data(), entry.size, kRetryMs);
 }
 
@@ -87,15 +89,16 @@ bool AviReplay::FindSeekPicture(uint32_t target, uint64_t* frame, AviIndexEntry*
 }
 
 void AviReplay::SeekStep() {
-  ReplayControl& rc = client_.replay;
-  if (!rc.seek_pending.load()) return;
-  const uint32_t target = rc.seek_target.load();
+  ReplayControl& rc = target_.display.replay;
+  const std::optional<uint32_t> seek = rc.PendingSeek();
+  if (!seek.has_value()) return;
+  const uint32_t target = *seek;
   uint64_t frame = 0;
   AviIndexEntry picture;
   const bool found = FindSeekPicture(target, &frame, &picture);
   if (found) feed_.ResetConduits();
-  // Cleared before the picture is written, so that a new request can cut the write short.
-  if (rc.seek_target.load() == target) rc.seek_pending = false;
+  // Done before the picture is written, so that a new request can cut the write short.
+  rc.SeekDone(target);
   if (!found) return;
   if (file_.ReadChunk(picture, buffer_)) {
     feed_.WriteVideo(buffer_.data(), picture.size, kSeekRetryMs);

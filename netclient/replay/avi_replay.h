@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "netclient/replay/avi_reader.h"
-#include "netclient/client/net_client.h"
 #include "netclient/replay/replay_feed.h"
+#include "netclient/replay/replay_target.h"
 
 namespace qvnet {
 
@@ -33,7 +33,7 @@ class AviReplay {
   static constexpr uint32_t kSeekRetryMs = 1;
   static constexpr size_t kSeekHeadBytes = 5;
 
-  AviReplay(NetClient& client, const AviFile& file, ReplayFeed& feed);
+  AviReplay(const ReplayTarget& target, const AviFile& file, ReplayFeed& feed);
 
   // Starts at the first index entry.
   void Begin();
@@ -50,7 +50,7 @@ class AviReplay {
   // The picture to seek to for `target` seconds, searching backwards; false when none.
   bool FindSeekPicture(uint32_t target, uint64_t* frame, AviIndexEntry* picture) const;
 
-  NetClient& client_;
+  const ReplayTarget target_;
   const AviFile& file_;
   ReplayFeed& feed_;
   std::vector<uint8_t> buffer_;

@@ -14,8 +14,8 @@ uint32_t SecondsFromFirst(uint32_t first_tick, uint32_t tick) {
   return static_cast<int32_t>(elapsed) < 0 ? 0 : elapsed / 1000;
 }
 
-RecordReplay::RecordReplay(NetClient& client, RecordFileReader& file, ReplayFeed& feed)
-    : client_(client),
+RecordReplay::RecordReplay(const ReplayTarget& target, RecordFileReader& file, ReplayFeed& feed)
+    : target_(target),
       file_(file),
       feed_(feed),
       buffer_(kReadBufferBytes),
@@ -49,7 +49,7 @@ void RecordReplay::ReadRecord() {
     feed_.EndOfFile();
     return;
   }
-  client_.received_bytes.fetch_add(header.length);
+  target_.client.received_bytes.fetch_add(header.length);
   if (header.stream == kStreamAudio) {
     // Sound that plays goes after the pictures before it; sound that does not lets the
     // pictures on both sides travel together.
@@ -61,13 +61,13 @@ void RecordReplay::ReadRecord() {
 }
 
 void RecordReplay::PlayAudio(const FrameHeader& header) {
-  if (client_.sound_unavailable.load()) return;
+  if (target_.sound_unavailable.load()) return;
   if (!voice_ready_) {
     // The codec comes from the first sound record; a refused one is tried on the next.
     if (qvcodec::VoiceDecReset(&voice_, header.kind) != qvcodec::kVoiceOk) return;
     voice_ready_ = true;
   }
-  if (!client_.play_audio.load() || client_.replay.speed.load() != 0) return;
+  if (!target_.play_audio.load() || target_.display.replay.Speed() != 0) return;
   uint16_t count = 0;
   if (qvcodec::VoiceDecodeFrameBounded(&voice_, buffer_.data(), header.length, samples_.data(), &count) !=
       qvcodec::kVoiceOk) {
@@ -88,7 +88,8 @@ void RecordReplay::PlayVideo(const FrameHeader& header) {
   }
   // Without key frames there is no time line: the position stays 0.
   if (file_.Index().empty()) return;
-  client_.replay.current_seconds = SecondsFromFirst(client_.replay.first_time_ms.load(), header.tick);
+  ReplayControl& rc = target_.display.replay;
+  rc.SetPosition(SecondsFromFirst(rc.FirstTick(), header.tick));
 }
 
 void RecordReplay::FlushVideo() {
@@ -101,11 +102,12 @@ void RecordReplay::FlushVideo() {
 }
 
 void RecordReplay::SeekStep() {
-  ReplayControl& rc = client_.replay;
-  if (!rc.seek_pending.load()) return;
-  const uint32_t target = rc.seek_target.load();
-  rc.current_seconds = target;
-  const uint32_t target_tick = target * 1000u + rc.first_time_ms.load();
+  ReplayControl& rc = target_.display.replay;
+  const std::optional<uint32_t> seek = rc.PendingSeek();
+  if (!seek.has_value()) return;
+  const uint32_t target = *seek;
+  rc.SetPosition(target);
+  const uint32_t target_tick = target * 1000u + rc.FirstTick();
   const std::optional<size_t> entry = FindSeekEntry(file_.Index(), target_tick);
   // No key frame after the target: the position shows the target, reading goes on as it was.
   if (entry.has_value()) {
@@ -113,8 +115,7 @@ void RecordReplay::SeekStep() {
     feed_.ResetConduits();
     if (file_.Seek(file_.Index()[*entry].offset)) at_end_ = false;
   }
-  // A new request made while this one was carried out stays pending for the next step.
-  if (rc.seek_target.load() == target) rc.seek_pending = false;
+  rc.SeekDone(target);
 }
 
 }  // namespace qvnet

@@ -22,8 +22,8 @@
 
 #include "netclient/media/codec/voiceengine.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/client/net_client.h"
 #include "netclient/replay/replay_feed.h"
+#include "netclient/replay/replay_target.h"
 
 namespace qvnet {
 
@@ -43,7 +43,7 @@ class RecordReplay {
   static constexpr uint16_t kMaxPlayedSamples = 960;
   static constexpr size_t kVideoBatchBytes = 128 * 1024;
 
-  RecordReplay(NetClient& client, RecordFileReader& file, ReplayFeed& feed);
+  RecordReplay(const ReplayTarget& target, RecordFileReader& file, ReplayFeed& feed);
 
   // Starts at the first frame record.
   void Begin();
@@ -59,7 +59,7 @@ class RecordReplay {
   void FlushVideo();
   void SeekStep();
 
-  NetClient& client_;
+  const ReplayTarget target_;
   RecordFileReader& file_;
   ReplayFeed& feed_;
   std::vector<uint8_t> buffer_;

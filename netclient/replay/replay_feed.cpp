@@ -19,11 +19,11 @@ constexpr std::array<uint8_t, 6> kAccessUnitDelimiter = {0x00, 0x00, 0x00, 0x01,
 
 }  // namespace
 
-ReplayFeed::ReplayFeed(NetClient& client, std::function<bool()> stopping, VideoFraming framing, bool h264)
-    : client_(client), stopping_(std::move(stopping)), framing_(framing), h264_(h264) {}
+ReplayFeed::ReplayFeed(const ReplayTarget& target, std::function<bool()> stopping, VideoFraming framing, bool h264)
+    : target_(target), stopping_(std::move(stopping)), framing_(framing), h264_(h264) {}
 
 bool ReplayFeed::WriteVideo(const uint8_t* data, uint32_t length, uint32_t retry_ms, bool ignore_seek) {
-  CBufferConduit& conduit = *client_.video_conduit;
+  CBufferConduit& conduit = target_.video;
   const bool whole = framing_ == VideoFraming::kWholePictures;
   // Every pass either writes or sleeps, and ends once the reader stops.
   while (!conduit.Write(data, length, whole)) {
@@ -35,11 +35,11 @@ bool ReplayFeed::WriteVideo(const uint8_t* data, uint32_t length, uint32_t retry
 }
 
 bool ReplayFeed::SoundWanted() const {
-  return !client_.sound_unavailable.load() && client_.play_audio.load() && client_.replay.speed.load() == 0;
+  return !target_.sound_unavailable.load() && target_.play_audio.load() && target_.display.replay.Speed() == 0;
 }
 
 bool ReplayFeed::WriteAudio(const uint8_t* pcm, uint32_t length, uint32_t retry_ms) {
-  CBufferConduit& conduit = *client_.audio_conduit;
+  CBufferConduit& conduit = target_.audio;
   // The sound player takes 800 bytes at a time from a 1024-byte conduit: a piece that does
   // not fit whole must go in as far as it fits, or writer and player would wait for each
   // other for ever.
@@ -61,10 +61,10 @@ bool ReplayFeed::WriteAudio(const uint8_t* pcm, uint32_t length, uint32_t retry_
 
 void ReplayFeed::ResetConduits() {
   // A client being closed has closed its conduits; emptying one now would open it again.
-  if (Stopping() || client_.stopping.load()) return;
-  client_.video_conduit->Reset();
-  client_.audio_conduit->Reset();
-  client_.replay.seek_generation.fetch_add(1);
+  if (Stopping() || target_.client.stopping.load()) return;
+  target_.video.Reset();
+  target_.audio.Reset();
+  target_.display.replay.NoteConduitsEmptied();
   video_bytes_ = 0;
 }
 
@@ -87,11 +87,11 @@ bool ReplayFeed::PadByteStream() {
 }
 
 void ReplayFeed::ReportEnd() {
-  LibraryContext& context = client_.Context();
+  LibraryContext& context = target_.client.Context();
   ClientNotifyCallback callback = context.callback.load();
   if (callback == nullptr) return;
   std::lock_guard<std::mutex> lock(context.notify_lock);
-  callback(client_.handle, NOTIFY_REPLAY_END, 0, 0);
+  callback(target_.client.handle, NOTIFY_REPLAY_END, 0, 0);
 }
 
 }  // namespace qvnet

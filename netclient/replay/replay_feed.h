@@ -4,15 +4,15 @@
 // and give up when the reader stops or the data has gone stale. The feed also closes an
 // H.264 stream at the end of the file so that its last picture is shown, and reports the end.
 //
-// Threads: everything here runs on the reader thread; the client fields it reads are the
-// replay controls the exports write.
+// Threads: everything here runs on the reader thread; what it reads of the client is the
+// replay mailbox and the sound flags the exports write.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 
-#include "netclient/client/net_client.h"
+#include "netclient/replay/replay_target.h"
 
 namespace qvnet {
 
@@ -25,11 +25,11 @@ enum class VideoFraming {
 class ReplayFeed {
  public:
   // `stopping` tells that the reader must end; it is polled between attempts.
-  ReplayFeed(NetClient& client, std::function<bool()> stopping, VideoFraming framing, bool h264);
+  ReplayFeed(const ReplayTarget& target, std::function<bool()> stopping, VideoFraming framing, bool h264);
 
   bool Stopping() const { return stopping_(); }
   VideoFraming Framing() const { return framing_; }
-  bool SeekPending() const { return client_.replay.seek_pending.load(); }
+  bool SeekPending() const { return target_.display.replay.SeekPending(); }
 
   // Writes one record's video, retrying every `retry_ms` while the conduit is full. False when
   // it was given up: the reader stops, or (unless `ignore_seek`) a seek is pending.
@@ -60,7 +60,7 @@ class ReplayFeed {
  private:
   bool PadByteStream();
 
-  NetClient& client_;
+  const ReplayTarget target_;
   std::function<bool()> stopping_;
   const VideoFraming framing_;
   const bool h264_;

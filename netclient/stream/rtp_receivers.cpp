@@ -54,7 +54,7 @@ bool CRTPVideoReceiver::Receive(const qvp::Socket& socket) {
     }
     const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount()};
     const auto length = static_cast<size_t>(n);
-    if (client_.video_payload_type.load() == kPayloadJpeg && client_.Flavor().jpeg_over_udp) {
+    if (client_.video_payload_type.load() == kPayloadTypeJpeg && client_.Flavor().jpeg_over_udp) {
       HandleJpegPacket(ctx, buffer_.get(), length);
     } else {
       HandleH264Packet(ctx, buffer_.get(), length);

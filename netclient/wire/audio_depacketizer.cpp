@@ -5,7 +5,7 @@
 #include "netclient/media/record/frame_unit.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/wire/media_output.h"
-#include "netclient/stream/stream_client.h"
+#include "netclient/wire/stream_facts.h"
 
 namespace qvnet {
 

@@ -54,7 +54,7 @@ int InterleavedReader::Next(uint8_t** data, size_t* length, size_t max_packet) {
   const uint8_t* head = buffer_.data() + begin_;
   const uint8_t channel = head[1];
   const auto size = static_cast<int16_t>(static_cast<uint16_t>((head[2] << 8) | head[3]));
-  if (channel > 3 || size <= 0) return kInterleavedFailed;
+  if (channel > kChannelAudioRtcp || size <= 0) return kInterleavedFailed;
   const auto packet = static_cast<size_t>(size);
   if (!Ensure(kHeaderSize + packet)) return kInterleavedFailed;
   uint8_t* payload = buffer_.data() + begin_ + kHeaderSize;

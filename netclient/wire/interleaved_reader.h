@@ -21,8 +21,15 @@ namespace qvnet {
 // negative on error (including a receive time-out).
 using ReceiveFn = std::function<ssize_t(void* buf, size_t size)>;
 
-// Results besides the channel numbers 0 (video RTP), 1 (video RTCP), 2 (audio RTP) and
-// 3 (audio RTCP).
+// The channels the set-up asks for: RTP and RTCP of the video, then of the audio.
+enum InterleavedChannel : int {
+  kChannelVideoRtp = 0,
+  kChannelVideoRtcp = 1,
+  kChannelAudioRtp = 2,
+  kChannelAudioRtcp = 3,
+};
+
+// Results besides the channel numbers.
 inline constexpr int kInterleavedFailed = -1;
 // RTSP text from the camera; callers ignore it.
 inline constexpr int kInterleavedText = 255;

@@ -10,7 +10,7 @@
 
 namespace qvnet {
 
-class StreamClient;
+class StreamFacts;
 class RecordPair;
 class MediaOutput;
 class JpegAssembly;
@@ -32,7 +32,7 @@ inline uint32_t RtpTimestamp(const uint8_t* packet) {
 enum class MediaTransport { kUdp, kTcp };
 
 struct PacketContext {
-  StreamClient& client;
+  StreamFacts& client;  // what is known of the stream the packet belongs to
   MediaTransport transport = MediaTransport::kUdp;
   RecordPair* record = nullptr;      // null: nothing is recorded
   MediaOutput* media = nullptr;      // null: no display or sound (recording library)

@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include "netclient/media/codec/voiceengine.h"
+#include "netclient/media/record/record_format.h"
 #include "netclient/wire/scan_ints.h"
 
 namespace qvnet {
@@ -76,11 +78,12 @@ std::optional<VideoParams> ParseServerVideoParams(std::string_view answer) {
 
 CodecChoice PickCodecs(std::string_view answer) {
   static constexpr std::pair<std::string_view, uint8_t> kAudio[] = {
-      {"a=rtpmap:97 G726-32/8000", 6}, {"a=rtpmap:97 G726-24/8000", 5}, {"a=rtpmap:97 G726-16/8000", 4},
-      {"a=rtpmap:97 G726-40/8000", 7}, {"a=rtpmap:0 PCMU/8000", 2},     {"a=rtpmap:8 PCMA/8000", 1},
+      {"a=rtpmap:97 G726-32/8000", qvcodec::kVoiceG726_32}, {"a=rtpmap:97 G726-24/8000", qvcodec::kVoiceG726_24},
+      {"a=rtpmap:97 G726-16/8000", qvcodec::kVoiceG726_16}, {"a=rtpmap:97 G726-40/8000", qvcodec::kVoiceG726_40},
+      {"a=rtpmap:0 PCMU/8000", qvcodec::kVoiceUlaw},        {"a=rtpmap:8 PCMA/8000", qvcodec::kVoiceAlaw},
   };
   CodecChoice choice;
-  choice.video_payload_type = Contains(answer, "a=rtpmap:26 JPEG/90000") ? 26 : 96;
+  choice.video_payload_type = Contains(answer, "a=rtpmap:26 JPEG/90000") ? kPayloadTypeJpeg : kPayloadTypeH264;
   for (const auto& [line, code] : kAudio) {
     if (!Contains(answer, line)) continue;
     choice.audio_codec = code;

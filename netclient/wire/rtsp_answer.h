@@ -50,7 +50,7 @@ struct VideoParams {
 std::optional<VideoParams> ParseServerVideoParams(std::string_view answer);
 
 struct CodecChoice {
-  uint8_t video_payload_type = 96;
+  uint8_t video_payload_type = 96;  // kPayloadTypeH264, or kPayloadTypeJpeg (record_format.h)
   std::optional<uint8_t> audio_codec;  // nullopt: none of the known lines, keep the old code
 };
 

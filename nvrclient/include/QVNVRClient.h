@@ -21,6 +21,25 @@ extern "C" {
 
 typedef uint32_t QVNVR_HANDLE;
 
+/* The same codes and states as QVNetClient.h (either header may come first). */
+#ifndef QV_CLIENT_NOTIFY_DEFINED
+#define QV_CLIENT_NOTIFY_DEFINED
+/* Notification codes (wParam of a posted message; second argument of QVNetClient's callback). */
+#define NOTIFY_STATE 1
+#define NOTIFY_MOTION 2
+#define NOTIFY_ALARM 4
+#define NOTIFY_RECORD 6
+
+/* Connection states (value of NOTIFY_STATE, result of the GetClientState calls). */
+#define QV_STATE_STREAMING 0
+#define QV_STATE_CONNECTING 1
+#define QV_STATE_FAILED 2
+#define QV_STATE_LOST 3
+#define QV_STATE_RECONNECTING 4
+#define QV_STATE_GIVEN_UP 5
+#define QV_STATE_REFUSED 6 /* recording library only: user name or password refused */
+#endif
+
 /* Parameters of a recording client: 272 bytes, little-endian, copied whole by QVNVR_ClientStart. */
 typedef struct NvrClientParams {
   int16_t transport;      /* 0 RTP over UDP, 1 RTP interleaved in the RTSP connection */
