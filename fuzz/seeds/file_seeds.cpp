@@ -54,10 +54,11 @@ Bytes RecordPackets(const std::vector<Interleaved>& stream, size_t count, bool j
   qvnet::JpegAssembly assembly;
   if (!assembly.Allocate()) return {};
   qvnet::KeyFrameSpan span;
+  qvnet::FuAssembly fua;
   qvp::Tick now = 0;
   for (size_t i = 0; i < std::min(count, stream.size()); ++i) {
     Bytes packet = stream[i].packet;
-    const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, &record, nullptr, &assembly, &span, now += 40};
+    const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, &record, nullptr, &assembly, &span, now += 40, &fua};
     qvnet::HandleInterleavedPacket(ctx, stream[i].channel, packet.data(), packet.size());
   }
   record.ClientStopRecord();

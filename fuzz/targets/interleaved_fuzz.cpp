@@ -87,6 +87,7 @@ int FuzzInterleavedReader(const uint8_t* data, size_t size) {
   FuzzClient client(qvnet::kNvrClientFlavor);
   client.video_payload_type = (mode & 0x80) != 0 ? qvnet::kPayloadTypeJpeg : qvnet::kPayloadTypeH264;
   qvnet::JpegAssembly jpeg;
+  qvnet::FuAssembly fua;
   qvnet::KeyFrameSpan span;
   Check(jpeg.Allocate(), kName, "no memory for the JPEG assembly");
 
@@ -100,7 +101,7 @@ int FuzzInterleavedReader(const uint8_t* data, size_t size) {
     if (channel == qvnet::kInterleavedFailed) break;
     CheckUnit(stream, &consumed, channel, packet, length);
     const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, nullptr, nullptr, &jpeg, &span,
-                                    static_cast<qvp::Tick>(turn * 40)};
+                                    static_cast<qvp::Tick>(turn * 40), &fua};
     qvnet::HandleInterleavedPacket(ctx, channel, packet, length);
   }
   return 0;

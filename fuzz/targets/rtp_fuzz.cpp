@@ -105,7 +105,7 @@ class DepacketizerRig {
   qvnet::PacketContext NextContext() {
     now_ += 40;
     const auto transport = Tcp() ? qvnet::MediaTransport::kTcp : qvnet::MediaTransport::kUdp;
-    return qvnet::PacketContext{client_, transport, &record_, Media(), &jpeg_, &span_, now_};
+    return qvnet::PacketContext{client_, transport, &record_, Media(), &jpeg_, &span_, now_, &fua_};
   }
 
   // Stops the recording and reads the file back: every record written must read back, and the
@@ -138,6 +138,7 @@ class DepacketizerRig {
   FuzzMediaOutput media_;
   qvnet::RecordPair record_;
   qvnet::JpegAssembly jpeg_;
+  qvnet::FuAssembly fua_;
   qvnet::KeyFrameSpan span_;
   ScratchFile file_;
   qvp::Tick now_ = 0;

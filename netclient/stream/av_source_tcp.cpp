@@ -130,7 +130,7 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
 }
 
 void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t length) {
-  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount()};
+  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount(), &fua_};
   HandleInterleavedPacket(ctx, channel, packet, length);
 }
 

@@ -48,6 +48,7 @@ class CAVSource_RTSP_TCP : public CAVSource {
   void GiveUp() { client_.state = client_.Flavor().tcp_give_up_state; }
 
   JpegAssembly jpeg_;
+  FuAssembly fua_;
   KeyFrameSpan span_;
   std::unique_ptr<CRtspSession> session_;
   std::unique_ptr<CEventReceiver2> events_;

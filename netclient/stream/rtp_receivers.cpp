@@ -52,7 +52,7 @@ bool CRTPVideoReceiver::Receive(const qvp::Socket& socket) {
       if (session_.VideoSocket() != &socket) return true;
       continue;
     }
-    const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount()};
+    const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount(), &fua_};
     const auto length = static_cast<size_t>(n);
     if (client_.video_payload_type.load() == kPayloadTypeJpeg && client_.Flavor().jpeg_over_udp) {
       HandleJpegPacket(ctx, buffer_.get(), length);

@@ -55,6 +55,7 @@ class CRTPVideoReceiver : public qvp::JThread {
   std::atomic<bool> stop_{false};
   std::unique_ptr<uint8_t[]> buffer_;
   JpegAssembly jpeg_;
+  FuAssembly fua_;
   KeyFrameSpan span_;
 };
 

@@ -65,39 +65,82 @@ void SingleNalUnit(const PacketContext& ctx, uint8_t nal_type, const uint8_t* pa
   Record(ctx, nal_type, kStartCode, Bytes(payload, payload_length));
 }
 
-void FuA(const PacketContext& ctx, const uint8_t* packet, size_t length) {
+// Passes one held fragment on as it came: a start fragment as start code, NAL header and data,
+// a continuation as its data; the end fragment closes the conduit message.
+void PassFragment(const PacketContext& ctx, const FuAssembly& fu, const FuAssembly::Fragment& f, bool end) {
+  const uint8_t nal_header = fu.NalHeader();
+  const Bytes data(fu.Data() + f.offset, f.length);
+  if (f.start) {
+    ToConduit(ctx, kStartCode.data(), kStartCode.size(), false);
+    ToConduit(ctx, &nal_header, 1, false);
+    ToConduit(ctx, data.data(), data.size(), end);
+    Record(ctx, fu.NalType(), kStartCode, Bytes(&nal_header, 1), data);
+  } else {
+    ToConduit(ctx, data.data(), data.size(), end);
+    Record(ctx, fu.NalType(), data);
+  }
+}
+
+// False when the fragment was dropped.
+bool FuA(const PacketContext& ctx, const uint8_t* packet, size_t length) {
+  FuAssembly* fu = ctx.fu;
+  if (fu == nullptr) return false;
   const uint8_t indicator = packet[kRtpHeaderSize];
   const uint8_t fu_header = packet[kRtpHeaderSize + 1];
   const auto nal_type = static_cast<uint8_t>(fu_header & 0x1F);
-  // The NAL header the fragments were cut from: F and NRI of the indicator, type of the FU
-  // header (RFC 6184 §5.8).
-  const auto nal_header = static_cast<uint8_t>((indicator & 0xE0) | nal_type);
-  const uint8_t* data = packet + kMinH264Packet;
-  const size_t data_length = length - kMinH264Packet;
+  const bool start = (fu_header & kFuStartBit) != 0;
   const bool end = (fu_header & kFuEndBit) != 0;
-  if (nal_type == kNalTypeSps) SpanAtSps(ctx);
-  if ((fu_header & kFuStartBit) != 0) {
-    ToConduit(ctx, kStartCode.data(), kStartCode.size(), false);
-    ToConduit(ctx, &nal_header, 1, false);
-    ToConduit(ctx, data, data_length, end);
-    Record(ctx, nal_type, kStartCode, Bytes(&nal_header, 1), Bytes(data, data_length));
-  } else {
-    ToConduit(ctx, data, data_length, end);
-    Record(ctx, nal_type, Bytes(data, data_length));
+  if (start) {
+    // The NAL header the fragments were cut from: F and NRI of the indicator, type of the FU
+    // header (RFC 6184 §5.8).
+    fu->Begin(static_cast<uint8_t>((indicator & 0xE0) | nal_type), nal_type);
+  } else if (!fu->Active()) {
+    return false;  // its start fragment was lost: the rest of the unit cannot be used
   }
-  if (end && nal_type == kNalTypeIdr) SpanAtIdrEnd(ctx);
+  if (!fu->Append(packet + kMinH264Packet, length - kMinH264Packet, start)) return false;
+  if (nal_type == kNalTypeSps) SpanAtSps(ctx);
+  if (!end) return true;
+  const std::vector<FuAssembly::Fragment>& fragments = fu->Fragments();
+  for (size_t i = 0; i < fragments.size(); ++i) PassFragment(ctx, *fu, fragments[i], i + 1 == fragments.size());
+  if (fu->NalType() == kNalTypeIdr) SpanAtIdrEnd(ctx);
+  fu->Drop();
+  return true;
 }
 
 }  // namespace
 
+void FuAssembly::Begin(uint8_t nal_header, uint8_t nal_type) {
+  Drop();
+  active_ = true;
+  nal_header_ = nal_header;
+  nal_type_ = nal_type;
+}
+
+bool FuAssembly::Append(const uint8_t* data, size_t length, bool start) {
+  if (!active_) return false;
+  if (length > kFuAssemblyCapacity - data_.size()) {
+    Drop();
+    return false;
+  }
+  fragments_.push_back(Fragment{data_.size(), length, start});
+  data_.insert(data_.end(), data, data + length);
+  return true;
+}
+
+void FuAssembly::Drop() {
+  active_ = false;
+  data_.clear();
+  fragments_.clear();
+}
+
 bool HandleH264Packet(const PacketContext& ctx, const uint8_t* packet, size_t length) {
   if (packet == nullptr || length < kMinH264Packet) return false;
   const auto type = static_cast<uint8_t>(packet[kRtpHeaderSize] & 0x1F);
+  // The fragments of one unit come back to back: any other packet means the unit lost its end.
+  if (type != kNalTypeFuA && ctx.fu != nullptr) ctx.fu->Drop();
   if (type >= 1 && type <= 23) {
     SingleNalUnit(ctx, type, packet, length);
-  } else if (type == kNalTypeFuA) {
-    FuA(ctx, packet, length);
-  } else {
+  } else if (type != kNalTypeFuA || !FuA(ctx, packet, length)) {
     return false;
   }
   ctx.client.received_bytes.fetch_add(static_cast<uint32_t>(length - kRtpHeaderSize), std::memory_order_relaxed);

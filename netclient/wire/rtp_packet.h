@@ -13,6 +13,7 @@ namespace qvnet {
 class StreamFacts;
 class RecordPair;
 class MediaOutput;
+class FuAssembly;
 class JpegAssembly;
 struct KeyFrameSpan;
 
@@ -39,6 +40,7 @@ struct PacketContext {
   JpegAssembly* jpeg = nullptr;      // null: JPEG packets are dropped
   KeyFrameSpan* span = nullptr;      // null: no key-frame statistic
   qvp::Tick now = 0;                 // when the packet was handled
+  FuAssembly* fu = nullptr;          // null: H.264 FU-A fragments are dropped
 };
 
 }  // namespace qvnet
