@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "nvr/core/engine/recording_library.h"
 #include "nvr/core/engine/recording_manager.h"
 #include "nvr/core/engine/schedule_monitor.h"
+#include "nvrclient/include/QVNVRClient.h"
 
 namespace nvr {
 
@@ -33,13 +35,14 @@ inline constexpr uint32_t kDiskTimerMs = 5000;
 inline constexpr uint32_t kHeartbeatTimerId = 501;
 inline constexpr uint32_t kHeartbeatTimerMs = 2000;
 
-// Connection states the recording library reports (notification code 1).
-inline constexpr uint32_t kNotifyState = 1;
+// The connection states the recording library reports (code NOTIFY_STATE) that the core acts on,
+// as its public header numbers them.
+inline constexpr uint32_t kNotifyState = NOTIFY_STATE;
 enum ClientState : int32_t {
-  kClientStreaming = 0,
-  kClientFailed = 2,
-  kClientReconnecting = 4,
-  kClientRefused = 6,  // user name or password refused
+  kClientStreaming = QV_STATE_STREAMING,
+  kClientFailed = QV_STATE_FAILED,
+  kClientReconnecting = QV_STATE_RECONNECTING,
+  kClientRefused = QV_STATE_REFUSED,  // user name or password refused
 };
 
 struct CoreConfig {
@@ -97,8 +100,17 @@ class RecorderCore {
   RecorderCore& operator=(const RecorderCore&) = delete;
 
   CoreLoop& Loop() { return loop_; }
-  RecorderState& State() { return state_; }
   void SetObserver(CoreObserver* observer) { state_.observer = observer; }
+
+  // What views and tests read of the recorder's state: copies, taken under the device lock
+  // where the devices are concerned. Core thread.
+  std::optional<DeviceEntry> Device(int32_t id);
+  std::vector<DeviceEntry> Devices();
+  int32_t SplitMinutes() const { return state_.settings.split_minutes; }
+  char CurrentDrive() const { return state_.current_drive; }
+  uint32_t CurrentReserve() const { return state_.current_reserve; }
+  bool DisksFull() const { return state_.disks_full.load(); }
+  std::string SkippedFolder() const { return state_.skipped_folder; }
 
   // Start of the recorder: the library, Local.dat, Schedule.dat, the devices, the drive, the
   // watchdog, the worker threads, the timers, the last-exit check, the OP_STATE reset and the
