@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
-  libasound2-dev libsqlite3-dev libsodium-dev
+  libasound2-dev libsqlite3-dev libsodium-dev libturbojpeg0-dev
   iproute2 procps
 )
 
