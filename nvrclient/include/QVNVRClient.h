@@ -1,9 +1,10 @@
 /* Public interface of libQVNVRClient.so: one recording connection per camera, no display, no sound.
  *
  * Every function taking a client handle returns 0 at once for handle 0 (and for a handle that is
- * not, or no longer, known to the library). A call on a client that another thread stops meanwhile
- * finishes first (QVNVR_ClientStop waits for it). Notifications are posted to the client's notify window
- * through the process's window registry (wParam = code, lParam = value); there is no callback. */
+ * not, or no longer, known to the library). A call on a client that another thread stops
+ * meanwhile finishes first (QVNVR_ClientStop waits for it). Notifications are posted to the
+ * client's notify window through the process's window registry (wParam = code, lParam = value);
+ * there is no callback. */
 #ifndef QVNVRCLIENT_H
 #define QVNVRCLIENT_H
 
