@@ -116,8 +116,14 @@ OverlayInputs NetClient::OverlayInputsOf() {
 }
 
 ReplayTarget NetClient::ReplayTargetOf() {
-  return ReplayTarget{*this,           *video_conduit, *audio_conduit,    display_control, OverlayInputsOf(),
-                      display,         play_audio,     sound_unavailable};
+  return ReplayTarget{.client = *this,
+                      .video = *video_conduit,
+                      .audio = *audio_conduit,
+                      .display = display_control,
+                      .overlay = OverlayInputsOf(),
+                      .display_slot = display,
+                      .play_audio = play_audio,
+                      .sound_unavailable = sound_unavailable};
 }
 
 void NetClient::Notify(uint32_t code, int32_t value) {
