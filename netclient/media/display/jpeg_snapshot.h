@@ -1,7 +1,8 @@
 // Snapshots: a decoded 4:2:0 picture written as a baseline JFIF JPEG (ITU-T T.81) with 4:2:0
 // sampling by libjpeg-turbo's TurboJPEG API, and the file writing shared with motion JPEG
-// snapshots, which are written as received. Any picture size is taken: edges that are no
-// multiple of the 16 x 16 MCU are padded by the library, which reads nothing outside the planes.
+// snapshots, which are written as received. Any picture size is taken: an odd side is padded
+// here, edges that are no multiple of the 16 x 16 MCU by the library; nothing outside the
+// picture's planes is read.
 #pragma once
 
 #include <cstddef>
