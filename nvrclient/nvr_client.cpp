@@ -22,15 +22,14 @@ NvrClient::NvrClient(qvnet::LibraryContext& context) : StreamClient(context, qvn
 NvrClient::~NvrClient() { Stop(); }
 
 bool NvrClient::Configure(const NvrClientParams& p) {
-  if (p.transport != 0 && p.transport != 1) return false;
+  if (!qvnet::TransportOf(p.transport, &transport)) return false;
   if (!qvnet::ParseClientAddress(p.address, sizeof p.address, &address)) return false;
   params_ = p;
-  transport = p.transport;
   stream_number = p.stream_number;
   user = FieldText(p.user, sizeof p.user);
   password = FieldText(p.password, sizeof p.password);
   // The recording library has no display or sound: its sources only record.
-  if (transport == 0) {
+  if (transport == qvnet::MediaTransport::kUdp) {
     source_ = std::make_unique<qvnet::CAVSource_RTSP_UDP>(*this, nullptr);
   } else {
     source_ = std::make_unique<qvnet::CAVSource_RTSP_TCP>(*this, nullptr);

@@ -2,6 +2,7 @@
 // unknown handle behaves like handle 0. No exception leaves an export.
 #include <memory>
 
+#include "netclient/stream/export_call.h"
 #include "netclient/stream/library_context.h"
 #include "netclient/stream/mctp_commands.h"
 #include "nvrclient/include/QVNVRClient.h"
@@ -24,15 +25,10 @@ NvrLibraryState& Library() {
 
 template <typename Result, typename Body>
 Result WithClient(QVNVR_HANDLE h, Result fail, Body body) noexcept {
-  try {
-    NvrClient* c = Library().clients.Find(h);
-    return c == nullptr ? fail : body(*c);
-  } catch (...) {
-    return fail;
-  }
+  return qvnet::WithClient(Library().clients, h, fail, body);
 }
 
-int Bool(bool b) { return b ? 1 : 0; }
+using qvnet::Bool;
 
 QVNVR_HANDLE StartClient(const NvrClientParams& params) {
   auto client = std::make_unique<NvrClient>(Library().context);
@@ -67,23 +63,17 @@ QVNVR_API void QVNVR_Log(void) {}
 
 QVNVR_API QVNVR_HANDLE QVNVR_ClientStart(const NvrClientParams* params) {
   if (params == nullptr) return 0;
-  try {
-    return qvnvr::StartClient(*params);
-  } catch (...) {
-    return 0;
-  }
+  return qvnet::Guarded(QVNVR_HANDLE{0}, [&] { return qvnvr::StartClient(*params); });
 }
 
 QVNVR_API int QVNVR_ClientStop(QVNVR_HANDLE h) {
-  try {
-    NvrClient* client = qvnvr::Library().clients.Remove(h);
+  return qvnet::Guarded(0, [&] {
+    // Calls from now on fail as for an unknown handle; the ones still running end first.
+    std::unique_ptr<NvrClient> client(qvnvr::Library().clients.Remove(h));
     if (client == nullptr) return 0;
     client->Stop();
-    delete client;
     return 1;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 QVNVR_API int QVNVR_GetClientState(QVNVR_HANDLE h) {

@@ -4,10 +4,12 @@
 // freed memory: every call looks its handle up here first.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <limits>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 namespace qvp {
 
@@ -25,12 +27,55 @@ Handle NextFreeHandle(Handle* counter, const Map& live) {
   }
 }
 
-// Thread-safe map from handles to objects the registry does not own. Find() hands out the
-// bare pointer: the owner must Remove() an object (and stop every user that found it) before
-// destroying it.
+// Thread-safe map from handles to objects the registry does not own. A lookup hands out a
+// Lease, which keeps the object registered-in-use until it goes: Remove() takes the handle
+// away at once (later lookups fail) and then waits until every lease of it has ended, so the
+// owner may destroy the object as soon as Remove() returns, whatever other threads were doing
+// with it. A thread must not Remove() a handle while it holds a lease of that handle itself.
 template <typename T>
 class HandleRegistry {
+  struct Slot {
+    T* object = nullptr;
+    int leases = 0;
+    bool removing = false;
+  };
+
  public:
+  // A looked-up object, usable until the lease goes (move-only).
+  class Lease {
+   public:
+    Lease() = default;
+    Lease(Lease&& other) noexcept { *this = std::move(other); }
+    Lease& operator=(Lease&& other) noexcept {
+      if (this != &other) {
+        End();
+        registry_ = std::exchange(other.registry_, nullptr);
+        slot_ = std::exchange(other.slot_, nullptr);
+      }
+      return *this;
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    ~Lease() { End(); }
+
+    T* get() const { return slot_ == nullptr ? nullptr : slot_->object; }
+    T& operator*() const { return *get(); }
+    T* operator->() const { return get(); }
+    explicit operator bool() const { return slot_ != nullptr; }
+
+   private:
+    friend class HandleRegistry;
+    Lease(HandleRegistry* registry, Slot* slot) : registry_(registry), slot_(slot) {}
+    void End() {
+      if (registry_ != nullptr) registry_->Release(slot_);
+      registry_ = nullptr;
+      slot_ = nullptr;
+    }
+
+    HandleRegistry* registry_ = nullptr;
+    Slot* slot_ = nullptr;
+  };
+
   // `first` is the first handle handed out; tests start near the wrap.
   explicit HandleRegistry(Handle first = 1) : next_(first) {}
   HandleRegistry(const HandleRegistry&) = delete;
@@ -40,39 +85,53 @@ class HandleRegistry {
   Handle Add(T* object) {
     if (object == nullptr) return 0;
     std::lock_guard<std::mutex> lock(mutex_);
-    const Handle h = NextFreeHandle(&next_, objects_);
-    if (h != 0) objects_.emplace(h, object);
+    const Handle h = NextFreeHandle(&next_, slots_);
+    if (h != 0) slots_[h].object = object;
     return h;
   }
 
-  // The object of `h`, or nullptr for 0 and unknown handles.
-  T* Find(Handle h) const {
-    if (h == 0) return nullptr;
+  // A lease of the object of `h`; empty for 0, unknown handles and handles being removed.
+  Lease Find(Handle h) {
+    if (h == 0) return {};
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = objects_.find(h);
-    return it == objects_.end() ? nullptr : it->second;
+    const auto it = slots_.find(h);
+    if (it == slots_.end() || it->second.removing) return {};
+    ++it->second.leases;
+    // Map nodes keep their address until erased, and a slot with leases is never erased.
+    return Lease(this, &it->second);
   }
 
-  // Unregisters `h` and returns its object (nullptr when it was not registered).
+  // Unregisters `h`, waits until its last lease ended and returns its object (nullptr when it
+  // was not registered, or another Remove() of it is under way).
   T* Remove(Handle h) {
     if (h == 0) return nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = objects_.find(h);
-    if (it == objects_.end()) return nullptr;
-    T* object = it->second;
-    objects_.erase(it);
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto it = slots_.find(h);
+    if (it == slots_.end() || it->second.removing) return nullptr;
+    Slot& slot = it->second;
+    slot.removing = true;
+    released_.wait(lock, [&slot] { return slot.leases == 0; });
+    T* object = slot.object;
+    slots_.erase(h);
     return object;
   }
 
+  // Registered handles, including those being removed.
   size_t Size() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return objects_.size();
+    return slots_.size();
   }
 
  private:
+  void Release(Slot* slot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--slot->leases == 0 && slot->removing) released_.notify_all();
+  }
+
   mutable std::mutex mutex_;
+  std::condition_variable released_;
   Handle next_;
-  std::unordered_map<Handle, T*> objects_;
+  std::unordered_map<Handle, Slot> slots_;
 };
 
 }  // namespace qvp

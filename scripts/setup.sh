@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
-  libasound2-dev libsqlite3-dev libsodium-dev libsystemd-dev
+  libasound2-dev libsqlite3-dev libsodium-dev libsystemd-dev libturbojpeg0-dev
   qt6-base-dev qt6-tools-dev qt6-l10n-tools xvfb xauth fonts-noto-cjk
   iproute2 procps
 )

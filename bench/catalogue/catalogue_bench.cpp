@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "nvr/core/recording_manager.h"
+#include "nvr/core/engine/recording_manager.h"
 #include "replay/core/catalogue_search.h"
 
 namespace {

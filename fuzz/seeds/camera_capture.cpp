@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "netclient/stream/client_address.h"
-#include "netclient/stream/interleaved_reader.h"
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/client_address.h"
+#include "netclient/wire/interleaved_reader.h"
+#include "netclient/wire/mctp_message.h"
 #include "netclient/stream/mctp_transaction.h"
-#include "netclient/stream/rtsp_answer.h"
-#include "netclient/stream/rtsp_requests.h"
+#include "netclient/wire/rtsp_answer.h"
+#include "netclient/wire/rtsp_requests.h"
 #include "platform/socket.h"
 #include "platform/tick_clock.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "fuzz/seeds/seed_groups.h"
-#include "netclient/stream/client_address.h"
-#include "netclient/stream/mctp_message.h"
-#include "netclient/stream/rtsp_requests.h"
+#include "netclient/wire/client_address.h"
+#include "netclient/wire/mctp_message.h"
+#include "netclient/wire/rtsp_requests.h"
 #include "platform/tick_clock.h"
 
 namespace qvseeds {

@@ -14,10 +14,11 @@
 #include "netclient/media/record/record_pair.h"
 #include "netclient/media/record/record_reader.h"
 #include "netclient/stream/av_source_tcp.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
-#include "nvr/core/atomic_file.h"
-#include "nvr/core/settings_files.h"
+#include "netclient/wire/interleaved_dispatch.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
+#include "nvr/core/store/atomic_file.h"
+#include "nvr/core/store/settings_files.h"
 #include "tools/aviwrite/avi_writer.h"
 
 namespace qvseeds {
@@ -35,7 +36,7 @@ Bytes ReadWholeFile(const std::string& path) {
 // Records the first `count` packets of `stream` the way a TCP source does and returns the
 // file the stopped recording left (empty when the writer removed it: no key frame).
 Bytes RecordPackets(const std::vector<Interleaved>& stream, size_t count, bool jpeg, uint8_t audio_codec) {
-  const uint8_t payload_type = jpeg ? qvnet::kPayloadJpeg : qvnet::kPayloadH264;
+  const uint8_t payload_type = jpeg ? qvnet::kPayloadTypeJpeg : qvnet::kPayloadTypeH264;
   qvfuzz::FuzzClient client(qvnet::kNvrClientFlavor);
   client.video_payload_type = payload_type;
   client.audio_codec = audio_codec;
@@ -53,10 +54,11 @@ Bytes RecordPackets(const std::vector<Interleaved>& stream, size_t count, bool j
   qvnet::JpegAssembly assembly;
   if (!assembly.Allocate()) return {};
   qvnet::KeyFrameSpan span;
+  qvnet::FuAssembly fua;
   qvp::Tick now = 0;
   for (size_t i = 0; i < std::min(count, stream.size()); ++i) {
     Bytes packet = stream[i].packet;
-    const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, &record, nullptr, &assembly, &span, now += 40};
+    const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, &record, nullptr, &assembly, &span, now += 40, &fua};
     qvnet::HandleInterleavedPacket(ctx, stream[i].channel, packet.data(), packet.size());
   }
   record.ClientStopRecord();

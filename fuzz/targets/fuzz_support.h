@@ -10,7 +10,7 @@
 
 #include "netclient/stream/library_context.h"
 #include "netclient/stream/stream_client.h"
-#include "netclient/stream/stream_flavor.h"
+#include "netclient/wire/stream_flavor.h"
 
 namespace qvfuzz {
 

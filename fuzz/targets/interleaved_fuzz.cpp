@@ -9,9 +9,10 @@
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/stream/av_source_tcp.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/interleaved_reader.h"
-#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/wire/interleaved_dispatch.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/interleaved_reader.h"
+#include "netclient/wire/jpeg_depacketizer.h"
 
 namespace qvfuzz {
 namespace {
@@ -84,8 +85,9 @@ int FuzzInterleavedReader(const uint8_t* data, size_t size) {
   qvnet::InterleavedReader reader([&source](void* buf, size_t n) { return source.Receive(buf, n); });
 
   FuzzClient client(qvnet::kNvrClientFlavor);
-  client.video_payload_type = (mode & 0x80) != 0 ? qvnet::kPayloadJpeg : qvnet::kPayloadH264;
+  client.video_payload_type = (mode & 0x80) != 0 ? qvnet::kPayloadTypeJpeg : qvnet::kPayloadTypeH264;
   qvnet::JpegAssembly jpeg;
+  qvnet::FuAssembly fua;
   qvnet::KeyFrameSpan span;
   Check(jpeg.Allocate(), kName, "no memory for the JPEG assembly");
 
@@ -99,7 +101,7 @@ int FuzzInterleavedReader(const uint8_t* data, size_t size) {
     if (channel == qvnet::kInterleavedFailed) break;
     CheckUnit(stream, &consumed, channel, packet, length);
     const qvnet::PacketContext ctx{client, qvnet::MediaTransport::kTcp, nullptr, nullptr, &jpeg, &span,
-                                    static_cast<qvp::Tick>(turn * 40)};
+                                    static_cast<qvp::Tick>(turn * 40), &fua};
     qvnet::HandleInterleavedPacket(ctx, channel, packet, length);
   }
   return 0;

@@ -4,14 +4,16 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/stream/event_receiver.h"
-#include "netclient/stream/mctp_message.h"
-#include "netclient/stream/scan_ints.h"
+#include "netclient/wire/mctp_event_framer.h"
+#include "netclient/wire/mctp_message.h"
+#include "netclient/wire/scan_ints.h"
 
 namespace qvfuzz {
 namespace {
@@ -49,45 +51,29 @@ void CheckScans(std::string_view text) {
   }
 }
 
-// The event channel's buffering: receives fill a 4096-byte buffer, every complete "CMD" ..
-// "END\n" message is handled and removed, and a full buffer without one is dropped.
+// The event channel as the event receiver runs it: receives go into the channel's framer,
+// every complete message is handled, a full buffer without one is dropped.
 class EventChannel {
  public:
   explicit EventChannel(FuzzClient& client) : client_(client) {}
 
-  // One receive of at most `want` bytes (and never more than the buffer has room for, the rest
+  // One receive of at most `want` bytes (and never more than the framer has room for, the rest
   // stays in the socket); false when the channel ends.
   bool Receive(ByteReader& in, size_t want) {
-    const std::span<const uint8_t> bytes = in.Take(std::min(want, buffer_.size() - fill_));
-    std::memcpy(buffer_.data() + fill_, bytes.data(), bytes.size());
-    fill_ += bytes.size();
-    if (!Extract()) return false;
-    if (fill_ == buffer_.size()) fill_ = 0;
-    return true;
+    const std::span<char> space = framer_.Space();
+    const std::span<const uint8_t> bytes = in.Take(std::min(want, space.size()));
+    std::memcpy(space.data(), bytes.data(), bytes.size());
+    return framer_.Commit(bytes.size(), [this](std::string_view message) {
+      const bool go_on = qvnet::HandleEventMessage(client_, message, now_);
+      Check(client_.motion.mask.load() <= 0xFFFF, kEventName, "motion mask names a region above 15");
+      now_ += 40;
+      return go_on;
+    });
   }
 
  private:
-  bool Extract() {
-    for (size_t turn = 0; turn < buffer_.size(); ++turn) {
-      const std::string_view text(buffer_.data(), fill_);
-      const size_t start = text.find("CMD");
-      if (start == std::string_view::npos) return true;
-      const size_t end = text.find("END\n", start + 3);
-      if (end == std::string_view::npos) return true;
-      const size_t after = end + 4;
-      const bool go_on = qvnet::HandleEventMessage(client_, text.substr(start, after - start), now_);
-      Check(client_.motion.mask.load() <= 0xFFFF, kEventName, "motion mask names a region above 15");
-      now_ += 40;
-      std::memmove(buffer_.data(), buffer_.data() + after, fill_ - after);
-      fill_ -= after;
-      if (!go_on) return false;
-    }
-    return true;
-  }
-
   FuzzClient& client_;
-  std::array<char, qvnet::CEventReceiver2::kBufferSize> buffer_{};
-  size_t fill_ = 0;
+  qvnet::MctpEventFramer framer_;
   qvp::Tick now_ = 1000;
 };
 

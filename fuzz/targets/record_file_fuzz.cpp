@@ -10,9 +10,9 @@
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/media/codec/voiceengine.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/avi_reader.h"
-#include "netclient/stream/avi_replay.h"
-#include "netclient/stream/record_replay.h"
+#include "netclient/replay/avi_reader.h"
+#include "netclient/replay/avi_replay.h"
+#include "netclient/replay/record_replay.h"
 
 namespace qvfuzz {
 namespace {

@@ -19,11 +19,11 @@
 #include "netclient/media/codec/voiceengine.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/audio_depacketizer.h"
+#include "netclient/wire/audio_depacketizer.h"
 #include "netclient/stream/av_source_tcp.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
-#include "netclient/stream/media_output.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
+#include "netclient/wire/media_output.h"
 #include "netclient/stream/rtp_receivers.h"
 
 namespace qvfuzz {
@@ -105,7 +105,7 @@ class DepacketizerRig {
   qvnet::PacketContext NextContext() {
     now_ += 40;
     const auto transport = Tcp() ? qvnet::MediaTransport::kTcp : qvnet::MediaTransport::kUdp;
-    return qvnet::PacketContext{client_, transport, &record_, Media(), &jpeg_, &span_, now_};
+    return qvnet::PacketContext{client_, transport, &record_, Media(), &jpeg_, &span_, now_, &fua_};
   }
 
   // Stops the recording and reads the file back: every record written must read back, and the
@@ -138,6 +138,7 @@ class DepacketizerRig {
   FuzzMediaOutput media_;
   qvnet::RecordPair record_;
   qvnet::JpegAssembly jpeg_;
+  qvnet::FuAssembly fua_;
   qvnet::KeyFrameSpan span_;
   ScratchFile file_;
   qvp::Tick now_ = 0;
@@ -162,7 +163,7 @@ void FeedPackets(DepacketizerRig& rig, ByteReader& in, size_t max_packet, Handle
 int FuzzH264Depacketizer(const uint8_t* data, size_t size) {
   constexpr const char* kName = "h264_depacketizer";
   ByteReader in(data, size);
-  DepacketizerRig rig(kName, in, qvnet::kPayloadH264);
+  DepacketizerRig rig(kName, in, qvnet::kPayloadTypeH264);
   uint32_t accepted = 0;
   FeedPackets(rig, in, rig.MaxPacket(), [&](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {
     if (qvnet::HandleH264Packet(ctx, p.data(), p.size())) accepted += static_cast<uint32_t>(p.size() - 12);
@@ -173,7 +174,7 @@ int FuzzH264Depacketizer(const uint8_t* data, size_t size) {
 
 int FuzzJpegDepacketizer(const uint8_t* data, size_t size) {
   ByteReader in(data, size);
-  DepacketizerRig rig("jpeg_depacketizer", in, qvnet::kPayloadJpeg);
+  DepacketizerRig rig("jpeg_depacketizer", in, qvnet::kPayloadTypeJpeg);
   FeedPackets(rig, in, rig.MaxPacket(), [](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {
     qvnet::HandleJpegPacket(ctx, p.data(), p.size());
   });
@@ -182,7 +183,7 @@ int FuzzJpegDepacketizer(const uint8_t* data, size_t size) {
 
 int FuzzAudioDepacketizer(const uint8_t* data, size_t size) {
   ByteReader in(data, size);
-  DepacketizerRig rig("audio_depacketizer", in, qvnet::kPayloadH264);
+  DepacketizerRig rig("audio_depacketizer", in, qvnet::kPayloadTypeH264);
   // A source whose voice decoder refuses the codec ends the connection before any packet.
   if (!rig.VoiceReady()) return 0;
   FeedPackets(rig, in, qvnet::kMaxAudioPacket, [](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {

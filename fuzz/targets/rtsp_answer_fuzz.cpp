@@ -9,8 +9,8 @@
 
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
-#include "netclient/stream/rtsp_answer.h"
-#include "netclient/stream/rtsp_requests.h"
+#include "netclient/wire/rtsp_answer.h"
+#include "netclient/wire/rtsp_requests.h"
 
 namespace qvfuzz {
 namespace {

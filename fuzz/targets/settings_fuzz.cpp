@@ -10,10 +10,10 @@
 
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
-#include "nvr/core/config_ini.h"
-#include "nvr/core/ini_file.h"
-#include "nvr/core/settings_check.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/store/ini_file.h"
+#include "nvr/core/store/settings_check.h"
+#include "nvr/core/store/settings_files.h"
 
 namespace qvfuzz {
 namespace {

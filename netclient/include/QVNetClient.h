@@ -3,8 +3,9 @@
  *
  * Every function taking a client handle returns 0 at once for handle 0 (and for a handle that is
  * not, or no longer, known to the library). Unless stated otherwise a function returns 1 for
- * success and 0 for failure. No function throws. Handles are non-zero 32-bit values; a handle
- * must not be used after QVNET_ClientStop / QVNET_CloseFile returned. */
+ * success and 0 for failure. No function throws. Handles are non-zero 32-bit values. A call on a
+ * client that another thread stops meanwhile finishes first (QVNET_ClientStop / QVNET_CloseFile
+ * wait for it); calls made after the stop began fail like calls with an unknown handle. */
 #ifndef QVNETCLIENT_H
 #define QVNETCLIENT_H
 
@@ -23,21 +24,25 @@ extern "C" {
 typedef uint32_t QVNET_HANDLE;
 typedef uint32_t QV_HWND; /* window handle from the process's window registry; 0 = none */
 
-/* Notification codes (second argument of the callback, wParam of a posted message). */
+#ifndef QV_CLIENT_NOTIFY_DEFINED
+#define QV_CLIENT_NOTIFY_DEFINED
+/* Notification codes (wParam of a posted message; second argument of QVNetClient's callback). */
 #define NOTIFY_STATE 1
 #define NOTIFY_MOTION 2
 #define NOTIFY_ALARM 4
 #define NOTIFY_RECORD 6
-#define NOTIFY_REPLAY_END 7
 
-/* Connection states (value of NOTIFY_STATE, result of QVNET_GetClientState). */
+/* Connection states (value of NOTIFY_STATE, result of the GetClientState calls). */
 #define QV_STATE_STREAMING 0
 #define QV_STATE_CONNECTING 1
 #define QV_STATE_FAILED 2
 #define QV_STATE_LOST 3
 #define QV_STATE_RECONNECTING 4
 #define QV_STATE_GIVEN_UP 5
-#define QV_STATE_REFUSED 6 /* recording library only */
+#define QV_STATE_REFUSED 6 /* recording library only: user name or password refused */
+#endif
+/* The end of a replayed file, to the callback only (QVNET_OpenFile clients). */
+#define NOTIFY_REPLAY_END 7
 
 /* Called on the library's worker threads, serialised by one library-wide lock: return quickly
  * and never stop the notifying client from inside. */

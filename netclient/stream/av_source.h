@@ -13,7 +13,7 @@
 
 #include "netclient/media/record/record_file.h"
 #include "netclient/media/record/record_pair.h"
-#include "netclient/stream/media_output.h"
+#include "netclient/wire/media_output.h"
 #include "netclient/stream/stream_client.h"
 #include "platform/jthread.h"
 #include "platform/sync.h"

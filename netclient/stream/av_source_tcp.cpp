@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "netclient/stream/audio_depacketizer.h"
-#include "netclient/stream/interleaved_reader.h"
+#include "netclient/wire/interleaved_dispatch.h"
+#include "netclient/wire/interleaved_reader.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {
@@ -53,15 +53,14 @@ void CAVSource_RTSP_TCP::Stop() {
 
 void CAVSource_RTSP_TCP::Run() {
   if (session_ == nullptr) return;
-  int remaining = client_.Context().retry_count.load();
-  bool failed_before = false;
-  while (Attempt(&remaining, &failed_before) == Next::kAttempt) {
+  ReconnectBudget budget(client_.Context().retry_count.load());
+  while (Attempt(&budget) == Next::kAttempt) {
   }
   Finish();
 }
 
-CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Attempt(int* remaining, bool* failed_before) {
-  if (*remaining != -1 && *failed_before) --*remaining;
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Attempt(ReconnectBudget* budget) {
+  budget->BeginAttempt();
   connected_ = false;
   ReportState(kStateConnecting, true);
   StopRecordings();
@@ -73,16 +72,16 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Attempt(int* remaining, bool* faile
   const CRtspSession::SetupResult result = session_->Setup();
   // A set-up cut short by Stop() is no failure of the camera: nothing more is reported.
   if (stop_) return Next::kEnd;
-  if (result != CRtspSession::kSetupPlaying) return SetupFailed(result, *remaining, failed_before);
-  return Connected(remaining);
+  if (result != CRtspSession::kSetupPlaying) return SetupFailed(result, *budget);
+  return Connected(budget);
 }
 
-CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::SetupFailed(CRtspSession::SetupResult result, int remaining,
-                                                         bool* failed_before) {
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::SetupFailed(CRtspSession::SetupResult result,
+                                                         const ReconnectBudget& budget) {
   if (result == CRtspSession::kSetupRefused && client_.Flavor().reports_refused_auth) {
     ReportState(kStateRefused, true);
   }
-  if (remaining != -1 && remaining < 1) {
+  if (!budget.MayRetry()) {
     GiveUp();
     return Next::kEnd;
   }
@@ -90,16 +89,14 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::SetupFailed(CRtspSession::SetupResu
   session_->CloseAll();
   if (!WaitReconnect()) return Next::kEnd;
   ReportState(kStateReconnecting, true);
-  *failed_before = true;
   return Next::kAttempt;
 }
 
-CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(int* remaining) {
+CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(ReconnectBudget* budget) {
   UpdateRecordHeader();
   connected_ = true;
   ReportState(kStateStreaming, true);
-  // After one connection that played, reconnect without limit.
-  *remaining = -1;
+  budget->Connected();
   if (!client_.address.url_mode && events_->Register()) {
     events_registered_ = true;
     if (events_->Start() != qvp::JThread::kStarted) return Next::kEnd;
@@ -134,20 +131,8 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
   return Next::kAttempt;
 }
 
-void HandleInterleavedPacket(const PacketContext& ctx, int channel, uint8_t* packet, size_t length) {
-  if (channel == 0) {
-    if (ctx.client.video_payload_type.load() == kPayloadJpeg) {
-      HandleJpegPacket(ctx, packet, length);
-    } else {
-      HandleH264Packet(ctx, packet, length);
-    }
-  } else if (channel == 2) {
-    HandleAudioPacket(ctx, packet, length);
-  }
-}
-
 void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t length) {
-  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount()};
+  const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount(), &fua_};
   HandleInterleavedPacket(ctx, channel, packet, length);
 }
 

@@ -10,15 +10,12 @@
 
 #include "netclient/stream/av_source.h"
 #include "netclient/stream/event_receiver.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/stream/reconnect_budget.h"
 #include "netclient/stream/rtsp_session.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
 
 namespace qvnet {
-
-// One interleaved unit to its depacketizer: channel 0 video (JPEG or H.264 by the client's
-// payload type), channel 2 audio; RTCP, RTSP text and skipped oversize packets are ignored.
-void HandleInterleavedPacket(const PacketContext& ctx, int channel, uint8_t* packet, size_t length);
 
 class CAVSource_RTSP_TCP : public CAVSource {
  public:
@@ -40,9 +37,9 @@ class CAVSource_RTSP_TCP : public CAVSource {
  private:
   enum class Next { kAttempt, kEnd };
 
-  Next Attempt(int* remaining, bool* failed_before);
-  Next SetupFailed(CRtspSession::SetupResult result, int remaining, bool* failed_before);
-  Next Connected(int* remaining);
+  Next Attempt(ReconnectBudget* budget);
+  Next SetupFailed(CRtspSession::SetupResult result, const ReconnectBudget& budget);
+  Next Connected(ReconnectBudget* budget);
   // The receive loop of one connection.
   Next Receive();
   void HandlePacket(int channel, uint8_t* packet, size_t length);
@@ -51,6 +48,7 @@ class CAVSource_RTSP_TCP : public CAVSource {
   void GiveUp() { client_.state = client_.Flavor().tcp_give_up_state; }
 
   JpegAssembly jpeg_;
+  FuAssembly fua_;
   KeyFrameSpan span_;
   std::unique_ptr<CRtspSession> session_;
   std::unique_ptr<CEventReceiver2> events_;

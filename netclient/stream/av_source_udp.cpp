@@ -53,17 +53,17 @@ void CAVSource_RTSP_UDP::Stop() {
 
 void CAVSource_RTSP_UDP::Run() {
   if (session_ == nullptr) return;
-  int remaining = client_.Context().retry_count.load();
-  Next next = Attempt(&remaining, true);
-  while (next == Next::kAttempt) next = Attempt(&remaining, false);
+  ReconnectBudget budget(client_.Context().retry_count.load());
+  Next next = Attempt(&budget);
+  while (next == Next::kAttempt) next = Attempt(&budget);
   if (next == Next::kLeave) Leave();
   session_->CloseAll();
   if (!stop_) ReportState(kStateGivenUp, false);
 }
 
-CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Attempt(int* remaining, bool first) {
+CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Attempt(ReconnectBudget* budget) {
   StopRecordings();
-  if (!first && *remaining != -1) --*remaining;
+  budget->BeginAttempt();
   loss_->Reset();
   connected_ = false;
   client_.state = kStateConnecting;  // stored, not reported
@@ -72,24 +72,25 @@ CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Attempt(int* remaining, bool first)
   if (session_->CreateSockets() && !stop_) result = session_->Setup();
   // A set-up cut short by Stop() is no failure of the camera: nothing more is reported.
   if (stop_) return result == CRtspSession::kSetupPlaying ? Next::kLeave : Next::kEnd;
-  if (result != CRtspSession::kSetupPlaying) return SetupFailed(result, *remaining);
-  return Connected(remaining);
+  if (result != CRtspSession::kSetupPlaying) return SetupFailed(result, *budget);
+  return Connected(budget);
 }
 
-CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::SetupFailed(CRtspSession::SetupResult result, int remaining) {
+CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::SetupFailed(CRtspSession::SetupResult result,
+                                                         const ReconnectBudget& budget) {
   const StreamFlavor& flavor = client_.Flavor();
   if (result == CRtspSession::kSetupRefused && flavor.reports_refused_auth) ReportState(kStateRefused, true);
   client_.state = kStateFailed;
   if (flavor.udp_reports_failed_setup) ReportState(kStateFailed, false);
   // Nothing is left half-open at the camera during the wait.
   session_->CloseAll();
-  if (remaining != -1 && remaining <= 0) return Next::kEnd;
+  if (!budget.MayRetry()) return Next::kEnd;
   if (!WaitReconnect()) return Next::kEnd;
   ReportState(kStateReconnecting, false);
   return Next::kAttempt;
 }
 
-CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Connected(int* remaining) {
+CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Connected(ReconnectBudget* budget) {
   UpdateRecordHeader();
   if (media_ != nullptr) {
     display_started_ = true;
@@ -109,10 +110,10 @@ CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Connected(int* remaining) {
       return Next::kLeave;
     }
   }
-  return Stream(remaining);
+  return Stream(budget);
 }
 
-CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Stream(int* remaining) {
+CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Stream(ReconnectBudget* budget) {
   const int which = qvp::Event::WaitAny({&stop_event_, loss_.get()}, qvp::kInfinite);
   if (which == 0 || stop_) {
     StopReceivers();
@@ -124,8 +125,7 @@ CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Stream(int* remaining) {
   session_->TearDown();
   StopEvents();
   StopDisplay();
-  // After one connection that played, reconnect without limit.
-  *remaining = -1;
+  budget->Connected();
   if (!WaitReconnect()) return Next::kEnd;
   ReportState(kStateReconnecting, false);
   return Next::kAttempt;

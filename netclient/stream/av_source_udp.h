@@ -8,6 +8,7 @@
 
 #include "netclient/stream/av_source.h"
 #include "netclient/stream/event_receiver.h"
+#include "netclient/stream/reconnect_budget.h"
 #include "netclient/stream/rtp_receivers.h"
 #include "netclient/stream/rtsp_session.h"
 #include "platform/sync.h"
@@ -34,10 +35,10 @@ class CAVSource_RTSP_UDP : public CAVSource {
   // that played (TEARDOWN, event channel, display), or the end.
   enum class Next { kAttempt, kLeave, kEnd };
 
-  Next Attempt(int* remaining, bool first);
-  Next SetupFailed(CRtspSession::SetupResult result, int remaining);
-  Next Connected(int* remaining);
-  Next Stream(int* remaining);
+  Next Attempt(ReconnectBudget* budget);
+  Next SetupFailed(CRtspSession::SetupResult result, const ReconnectBudget& budget);
+  Next Connected(ReconnectBudget* budget);
+  Next Stream(ReconnectBudget* budget);
   void Leave();
   void StopReceivers();
   void StopEvents();

@@ -1,13 +1,12 @@
 #include "netclient/stream/event_receiver.h"
 
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
 
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/mctp_message.h"
 #include "netclient/stream/mctp_transaction.h"
-#include "netclient/stream/scan_ints.h"
+#include "netclient/wire/scan_ints.h"
 
 namespace qvnet {
 namespace {
@@ -68,7 +67,7 @@ bool CEventReceiver2::Register() {
     socket_.Close();
   }
   stop_ = false;
-  fill_ = 0;
+  framer_.Clear();
   qvp::Socket socket = MctpConnect(client_.address.host, client_.address.port, kRegistrationTimeouts);
   if (!socket.IsValid()) return false;
   {
@@ -80,7 +79,7 @@ bool CEventReceiver2::Register() {
   const std::optional<std::string> answer =
       MctpExchange(socket_, MctpRegistration(session_.SessionId(), client_.stream_number));
   const bool ok = answer && RegistrationAccepted(*answer) && !stop_ &&
-                  qvp::SetRecvTimeout(socket_, kLoopRecvTimeoutMs);
+                  qvp::SetRecvTimeout(socket_, client_.Context().event_recv_timeout_ms.load());
   if (!ok) {
     std::lock_guard guard(socket_lock_);
     socket_.Close();
@@ -119,36 +118,20 @@ void CEventReceiver2::RunLoop() {
       last_keep_alive = now;
       first = false;
     }
-    const ssize_t n = qvp::Recv(socket_, buffer_.data() + fill_, buffer_.size() - fill_);
+    const std::span<char> space = framer_.Space();
+    const ssize_t n = qvp::Recv(socket_, space.data(), space.size());
+    turns_.fetch_add(1);
     if (n < 0) {
       if (qvp::LastSocketError() == qvp::kSockTimedOut) continue;
       return;
     }
     // The camera closed the channel (or Stop shut it down): nothing more will come.
     if (n == 0) return;
-    fill_ += static_cast<size_t>(n);
-    if (!ExtractMessages()) return;
-    // A full buffer without a complete message cannot complete any more: drop it whole and
-    // carry on, so that one malformed report does not silence the channel.
-    if (fill_ == buffer_.size()) fill_ = 0;
+    const bool go_on = framer_.Commit(static_cast<size_t>(n), [this](std::string_view message) {
+      return HandleEventMessage(client_, message, qvp::TickCount());
+    });
+    if (!go_on) return;
   }
-}
-
-bool CEventReceiver2::ExtractMessages() {
-  // Each turn removes at least one byte, so the buffer size bounds the loop.
-  for (size_t turn = 0; turn < buffer_.size(); ++turn) {
-    const std::string_view text(buffer_.data(), fill_);
-    const size_t start = text.find("CMD");
-    if (start == std::string_view::npos) return true;
-    const size_t end = text.find("END\n", start + 3);
-    if (end == std::string_view::npos) return true;
-    const size_t after = end + 4;
-    const bool go_on = HandleEventMessage(client_, text.substr(start, after - start), qvp::TickCount());
-    std::memmove(buffer_.data(), buffer_.data() + after, fill_ - after);
-    fill_ -= after;
-    if (!go_on) return false;
-  }
-  return true;
 }
 
 }  // namespace qvnet

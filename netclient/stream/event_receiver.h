@@ -4,14 +4,15 @@
 // without events and is not reconnected for it.
 #pragma once
 
-#include <array>
-#include <mutex>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <string_view>
 
 #include "netclient/stream/rtsp_session.h"
 #include "netclient/stream/stream_client.h"
+#include "netclient/wire/mctp_event_framer.h"
 #include "platform/jthread.h"
 #include "platform/socket.h"
 #include "platform/tick_clock.h"
@@ -30,11 +31,9 @@ bool HandleEventMessage(StreamClient& client, std::string_view message, qvp::Tic
 
 class CEventReceiver2 : public qvp::JThread {
  public:
-  static constexpr size_t kBufferSize = 4096;
-  // A keep-alive goes out when more than this many ms passed since the last one.
+  // A keep-alive goes out when more than this many ms passed since the last one. The running
+  // channel's receive time-out (LibraryContext::event_recv_timeout_ms) paces the loop.
   static constexpr uint32_t kKeepAliveAfterMs = 9999;
-  // Receive time-out of the running channel: the loop's pace for keep-alives and stop checks.
-  static constexpr uint32_t kLoopRecvTimeoutMs = 1000;
 
   CEventReceiver2(StreamClient& client, const CRtspSession& session);
   ~CEventReceiver2() override;
@@ -48,13 +47,15 @@ class CEventReceiver2 : public qvp::JThread {
   // (it then fails at once) and wakes a running thread. The owner still calls Stop().
   void Abort();
 
+  // Turns of the running loop so far (each ends with a receive or its time-out), so that a
+  // test can wait for the loop to go round instead of sleeping.
+  uint32_t Turns() const { return turns_.load(); }
+
  protected:
   void Thread() override;
 
  private:
   void RunLoop();
-  // Takes every complete message out of the buffer; false when the channel must end.
-  bool ExtractMessages();
 
   StreamClient& client_;
   const CRtspSession& session_;
@@ -63,8 +64,8 @@ class CEventReceiver2 : public qvp::JThread {
   qvp::Socket socket_;
   std::mutex socket_lock_;
   std::atomic<bool> stop_{false};
-  std::array<char, kBufferSize> buffer_{};
-  size_t fill_ = 0;
+  std::atomic<uint32_t> turns_{0};
+  MctpEventFramer framer_;
 };
 
 }  // namespace qvnet

@@ -28,6 +28,9 @@ struct LibraryContext {
   std::atomic<uint32_t> udp_loss_timeout_ms{10000};
   // Length of one step of the reconnect wait. Tests shorten it; the count of steps stays.
   std::atomic<uint32_t> reconnect_step_ms{100};
+  // Receive time-out of a running MCTP event channel: the pace of its keep-alive and stop
+  // checks. Tests shorten it.
+  std::atomic<uint32_t> event_recv_timeout_ms{1000};
 
   // Stores the three wait times with the library's corrections: connect time-out <= 0 -> 5,
   // a negative retry count other than -1 -> 1, a negative reconnect interval -> 10 (0 stays 0).

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/mctp_message.h"
 #include "netclient/stream/mctp_transaction.h"
 
 namespace qvnet {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "netclient/include/QVNetClient.h"
+#include "netclient/media/codec/voiceengine.h"
 #include "netclient/stream/stream_client.h"
 #include "platform/socket.h"
 
@@ -33,8 +34,8 @@ struct TalkChannel {
   bool talk_back = false;  // the camera will send its own voice back
 };
 
-// Voice codec announced when opening talk (G.726 at 32 kbit/s).
-inline constexpr int kTalkCodec = 6;
+// Voice codec announced when opening talk.
+inline constexpr qvcodec::VoiceCodec kTalkCodec = qvcodec::kVoiceG726_32;
 
 // The talk negotiation in two steps, so that a talk session can publish the socket between them
 // (and shut it down from another thread while the camera takes its time to answer): the

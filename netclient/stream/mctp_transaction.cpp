@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/mctp_message.h"
 
 namespace qvnet {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <new>
 
-#include "netclient/stream/audio_depacketizer.h"
+#include "netclient/wire/audio_depacketizer.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {
@@ -60,9 +60,9 @@ bool CRTPVideoReceiver::Receive(const qvp::Socket& socket) {
       continue;
     }
     last_media = qvp::TickCount();
-    const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount()};
+    const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount(), &fua_};
     const auto length = static_cast<size_t>(n);
-    if (client_.video_payload_type.load() == kPayloadJpeg && client_.Flavor().jpeg_over_udp) {
+    if (client_.video_payload_type.load() == kPayloadTypeJpeg && client_.Flavor().jpeg_over_udp) {
       HandleJpegPacket(ctx, buffer_.get(), length);
     } else {
       HandleH264Packet(ctx, buffer_.get(), length);

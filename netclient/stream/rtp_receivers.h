@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "netclient/media/record/record_pair.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
-#include "netclient/stream/media_output.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
+#include "netclient/wire/media_output.h"
 #include "netclient/stream/rtsp_session.h"
 #include "netclient/stream/stream_client.h"
 #include "platform/jthread.h"
@@ -55,6 +55,7 @@ class CRTPVideoReceiver : public qvp::JThread {
   std::atomic<bool> stop_{false};
   std::unique_ptr<uint8_t[]> buffer_;
   JpegAssembly jpeg_;
+  FuAssembly fua_;
   KeyFrameSpan span_;
 };
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "netclient/stream/debug_trace.h"
-#include "netclient/stream/interleaved_reader.h"
+#include "netclient/wire/interleaved_reader.h"
 
 namespace qvnet {
 
@@ -29,7 +29,7 @@ bool CRtspSession::CreateSockets() {
   if (!control.IsValid()) return false;
   qvp::Socket video;
   qvp::Socket audio;
-  if (client_.transport == 0) {
+  if (client_.transport == MediaTransport::kUdp) {
     video = qvp::Socket::Udp();
     audio = qvp::Socket::Udp();
     if (!video.IsValid() || !audio.IsValid()) return false;  // the locals close what was made
@@ -181,11 +181,11 @@ bool CRtspSession::BindMediaSocket(const qvp::Socket* socket, uint16_t base, std
 
 bool CRtspSession::SetupVideo() {
   std::string transport;
-  if (client_.transport == 0) {
+  if (client_.transport == MediaTransport::kUdp) {
     if (!BindMediaSocket(video_.load(), kVideoBasePort, &video_port_)) return false;
     transport = UdpTransportLine(video_port_);
   } else {
-    transport = TcpTransportLine(0);
+    transport = TcpTransportLine(kChannelVideoRtp);
   }
   {
     qvp::LockGuard guard(lock_);
@@ -203,11 +203,11 @@ bool CRtspSession::SetupVideo() {
 
 bool CRtspSession::SetupAudio() {
   std::string transport;
-  if (client_.transport == 0) {
+  if (client_.transport == MediaTransport::kUdp) {
     if (!BindMediaSocket(audio_.load(), kAudioBasePort, &audio_port_)) return false;
     transport = UdpTransportLine(audio_port_);
   } else {
-    transport = TcpTransportLine(2);
+    transport = TcpTransportLine(kChannelAudioRtp);
   }
   std::string_view answer;
   const std::string request = BuildAudioSetup(uri_, audio_track_, NextCseq(), SessionId(), transport, Auth());

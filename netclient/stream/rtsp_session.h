@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-#include "netclient/stream/interleaved_reader.h"
-#include "netclient/stream/rtsp_answer.h"
-#include "netclient/stream/rtsp_requests.h"
+#include "netclient/wire/interleaved_reader.h"
+#include "netclient/wire/rtsp_answer.h"
+#include "netclient/wire/rtsp_requests.h"
 #include "netclient/stream/stream_client.h"
 #include "platform/socket.h"
 #include "platform/sync.h"

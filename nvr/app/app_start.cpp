@@ -1,7 +1,7 @@
 #include "nvr/app/app_start.h"
 
 #include "nvr/app/app_names.h"
-#include "nvr/core/db_setup.h"
+#include "nvr/core/store/db_setup.h"
 
 namespace nvrapp {
 

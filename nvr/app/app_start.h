@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "nvr/core/database.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/store/database.h"
+#include "nvr/core/engine/strings.h"
 #include "platform/endpoint.h"
 #include "platform/instance_lock.h"
 

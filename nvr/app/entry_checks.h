@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "nvr/core/recorder_db.h"
-#include "nvr/core/settings_files.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/store/recorder_db.h"
+#include "nvr/core/store/settings_files.h"
+#include "nvr/core/engine/strings.h"
 #include "nvrclient/include/QVNVRClient.h"
 
 namespace nvrapp {

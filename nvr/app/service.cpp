@@ -8,8 +8,8 @@
 #include "nvr/app/service_events.h"
 #include "nvr/app/service_report.h"
 #include "nvr/app/systemd_notify.h"
-#include "nvr/core/program_start.h"
-#include "nvr/core/recorder_core.h"
+#include "nvr/core/engine/program_start.h"
+#include "nvr/core/engine/recorder_core.h"
 
 namespace nvrapp {
 namespace {
@@ -22,17 +22,14 @@ constexpr uint32_t kSystemdAliveTimerId = 901;
 void PrintStart(StatusPrinter& printer, nvr::RecorderCore& core, const ServiceOptions& options) {
   size_t devices = 0;
   size_t scheduled = 0;
-  {
-    nvr::DeviceLock lock = core.State().devices.Lock();
-    for (const nvr::DeviceEntry& e : core.State().devices.Entries()) {
-      ++devices;
-      scheduled += e.IsManual() ? 0 : 1;
-    }
+  for (const nvr::DeviceEntry& e : core.Devices()) {
+    ++devices;
+    scheduled += e.IsManual() ? 0 : 1;
   }
   printer.Line("QV_NVR service in %s: %zu devices (%zu on a schedule), %zu schedules, "
                "files of %d minutes%s",
                options.home.c_str(), devices, scheduled, core.Schedules().size(),
-               core.State().settings.split_minutes,
+               core.SplitMinutes(),
                options.flags.watchdog  ? ", started again by the watchdog"
                : options.flags.autorun ? ", started at log-on"
                                        : "");
@@ -107,7 +104,7 @@ int RunService(const ServiceOptions& options) {
     return nvr::StartDetachedProgram(watchdog, args);
   };
   nvr::RecorderCore core(std::move(config));
-  printer.Attach(&core.State());
+  printer.Attach(&core);
   core.SetObserver(&printer);
 
   const nvr::StartOutcome outcome = core.Start();

@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <ctime>
 
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/text_log.h"
 
 namespace nvrapp {
 
@@ -23,10 +23,9 @@ void StatusPrinter::Line(const char* format, ...) {
 }
 
 void StatusPrinter::DeviceChanged(int32_t id) {
-  if (state_ == nullptr) return;
-  nvr::DeviceLock lock = state_->devices.Lock();
-  const nvr::DeviceEntry* e = state_->devices.FindById(id);
-  if (e == nullptr) return;
+  if (core_ == nullptr) return;
+  const std::optional<nvr::DeviceEntry> e = core_->Device(id);
+  if (!e) return;
   const int32_t status = nvr::StatusTextId(e->state);
   if (status >= 0 && status != last_status_[id]) {
     last_status_[id] = status;
@@ -45,9 +44,8 @@ void StatusPrinter::DeviceChanged(int32_t id) {
 
 void StatusPrinter::Notice(int32_t id, const std::string& text) {
   std::string name;
-  if (state_ != nullptr && id != 0) {
-    nvr::DeviceLock lock = state_->devices.Lock();
-    if (const nvr::DeviceEntry* e = state_->devices.FindById(id)) name = e->name;
+  if (core_ != nullptr && id != 0) {
+    if (const std::optional<nvr::DeviceEntry> e = core_->Device(id)) name = e->name;
   }
   if (name.empty()) {
     Line("%s", text.c_str());
@@ -57,9 +55,8 @@ void StatusPrinter::Notice(int32_t id, const std::string& text) {
 }
 
 std::string StatusPrinter::DeviceNameOf(nvr::ClientHandle client) {
-  if (state_ == nullptr) return "?";
-  nvr::DeviceLock lock = state_->devices.Lock();
-  for (const nvr::DeviceEntry& e : state_->devices.Entries()) {
+  if (core_ == nullptr) return "?";
+  for (const nvr::DeviceEntry& e : core_->Devices()) {
     if (e.client == client) return e.name;
   }
   return "?";
@@ -81,18 +78,18 @@ void StatusPrinter::FileEvent(nvr::ClientHandle client, const std::string& path,
 }
 
 void StatusPrinter::CheckDrives() {
-  if (state_ == nullptr) return;
-  const char drive = state_->current_drive;
+  if (core_ == nullptr) return;
+  const char drive = core_->CurrentDrive();
   if (drive != last_drive_) {
     last_drive_ = drive;
     const std::optional<std::string> root = drives_.Root(drive);
     if (drive == 0 || !root) {
       Line("no recording drive: nothing can be recorded (QV_NVR --drive)");
     } else {
-      Line("recording drive %c (%s, reserve %u MB)", drive, root->c_str(), state_->current_reserve);
+      Line("recording drive %c (%s, reserve %u MB)", drive, root->c_str(), core_->CurrentReserve());
     }
   }
-  const bool full = state_->disks_full.load();
+  const bool full = core_->DisksFull();
   if (full != last_disks_full_) {
     last_disks_full_ = full;
     Line(full ? "all drives are full: recording stopped" : "room on the drives again");

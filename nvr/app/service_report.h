@@ -9,10 +9,11 @@
 #include <memory>
 #include <string>
 
-#include "nvr/core/drives.h"
-#include "nvr/core/recorder_state.h"
-#include "nvr/core/recording_library.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/engine/recorder_state.h"
+#include "nvr/core/engine/recording_library.h"
+#include "nvr/core/store/drives.h"
+#include "nvr/core/engine/strings.h"
 
 namespace nvrapp {
 
@@ -20,8 +21,8 @@ class StatusPrinter final : public nvr::CoreObserver {
  public:
   StatusPrinter(nvr::Language language, nvr::DriveMap drives, std::FILE* out);
 
-  // The state whose devices and drive are reported; set before the core starts.
-  void Attach(nvr::RecorderState* state) { state_ = state; }
+  // The core whose devices and drive are reported; set before the core starts.
+  void Attach(nvr::RecorderCore* core) { core_ = core; }
 
   void DeviceChanged(int32_t id) override;
   void Notice(int32_t id, const std::string& text) override;
@@ -38,7 +39,7 @@ class StatusPrinter final : public nvr::CoreObserver {
   nvr::Language language_;
   nvr::DriveMap drives_;
   std::FILE* out_;
-  nvr::RecorderState* state_ = nullptr;
+  nvr::RecorderCore* core_ = nullptr;
   std::map<int32_t, int32_t> last_status_;   // device id -> status text shown last
   std::map<int32_t, uint32_t> last_record_;  // device id -> record text shown last
   char last_drive_ = 0;

@@ -9,10 +9,10 @@
 
 #include "nvr/app/app_names.h"
 #include "nvr/app/setup_internal.h"
-#include "nvr/core/settings_check.h"
-#include "nvr/core/config_ini.h"
-#include "nvr/core/db_setup.h"
-#include "nvr/core/password_hash.h"
+#include "nvr/core/store/settings_check.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/store/password_hash.h"
 #include "platform/endpoint.h"
 
 namespace nvrapp {

@@ -4,9 +4,9 @@
 
 #include "nvr/app/entry_checks.h"
 #include "nvr/app/setup_internal.h"
-#include "nvr/core/recorder_db.h"
-#include "nvr/core/schedule_match.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/recorder_db.h"
+#include "nvr/core/engine/schedule_match.h"
+#include "nvr/core/store/settings_files.h"
 
 namespace nvrapp {
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "nvr/app/setup_commands.h"
-#include "nvr/core/database.h"
-#include "nvr/core/settings_files.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/store/database.h"
+#include "nvr/core/store/settings_files.h"
+#include "nvr/core/engine/strings.h"
 
 namespace nvrapp {
 

@@ -3,7 +3,7 @@
 
 #include "nvr/app/entry_checks.h"
 #include "nvr/app/setup_internal.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/settings_files.h"
 #include "platform/tick_clock.h"
 
 namespace nvrapp {

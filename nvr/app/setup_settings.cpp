@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "nvr/app/setup_internal.h"
-#include "nvr/core/config_ini.h"
-#include "nvr/core/drives.h"
-#include "nvr/core/ini_file.h"
-#include "nvr/core/settings_check.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/store/drives.h"
+#include "nvr/core/store/ini_file.h"
+#include "nvr/core/store/settings_check.h"
+#include "nvr/core/store/settings_files.h"
 
 namespace nvrapp {
 namespace {

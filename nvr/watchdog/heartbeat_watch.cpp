@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "nvr/core/exit_restore.h"
+#include "nvr/core/engine/exit_restore.h"
 
 namespace qvwd {
 

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "nvr/core/program_start.h"
+#include "nvr/core/engine/program_start.h"
 #include "platform/folder.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/text_log.h"
 #include "nvr/watchdog/heartbeat_watch.h"
 
 namespace {

@@ -1,8 +1,10 @@
 /* Public interface of libQVNVRClient.so: one recording connection per camera, no display, no sound.
  *
  * Every function taking a client handle returns 0 at once for handle 0 (and for a handle that is
- * not, or no longer, known to the library). Notifications are posted to the client's notify window
- * through the process's window registry (wParam = code, lParam = value); there is no callback. */
+ * not, or no longer, known to the library). A call on a client that another thread stops
+ * meanwhile finishes first (QVNVR_ClientStop waits for it). Notifications are posted to the
+ * client's notify window through the process's window registry (wParam = code, lParam = value);
+ * there is no callback. */
 #ifndef QVNVRCLIENT_H
 #define QVNVRCLIENT_H
 
@@ -23,6 +25,24 @@ typedef uint32_t QVNVR_HANDLE;
 /* The longest host name or address the library connects to: "host:65535" fits the address
  * field below with its terminator. A longer host is refused by QVNVR_ClientStart. */
 #define QVNVR_MAX_HOST_LENGTH 121
+/* The same codes and states as QVNetClient.h (either header may come first). */
+#ifndef QV_CLIENT_NOTIFY_DEFINED
+#define QV_CLIENT_NOTIFY_DEFINED
+/* Notification codes (wParam of a posted message; second argument of QVNetClient's callback). */
+#define NOTIFY_STATE 1
+#define NOTIFY_MOTION 2
+#define NOTIFY_ALARM 4
+#define NOTIFY_RECORD 6
+
+/* Connection states (value of NOTIFY_STATE, result of the GetClientState calls). */
+#define QV_STATE_STREAMING 0
+#define QV_STATE_CONNECTING 1
+#define QV_STATE_FAILED 2
+#define QV_STATE_LOST 3
+#define QV_STATE_RECONNECTING 4
+#define QV_STATE_GIVEN_UP 5
+#define QV_STATE_REFUSED 6 /* recording library only: user name or password refused */
+#endif
 
 /* Parameters of a recording client: 272 bytes, little-endian, copied whole by QVNVR_ClientStart. */
 typedef struct NvrClientParams {

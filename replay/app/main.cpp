@@ -9,7 +9,7 @@
 #include <QApplication>
 
 #include "netclient/include/QVNetClient.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/strings.h"
 #include "platform/folder.h"
 #include "replay/core/replay_launch.h"
 #include "replay/ui/replay_window.h"

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "nvr/core/folder_scan.h"
+#include "nvr/core/store/folder_scan.h"
 #include "replay/core/record_names.h"
 
 namespace replay {

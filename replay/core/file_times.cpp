@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "nvr/core/folder_scan.h"
+#include "nvr/core/store/folder_scan.h"
 #include "replay/core/search_criteria.h"
 
 namespace replay {

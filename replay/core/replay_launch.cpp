@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "nvr/core/program_start.h"
+#include "nvr/core/engine/program_start.h"
 #include "platform/endpoint.h"
 
 namespace replay {

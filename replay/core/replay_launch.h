@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "nvr/core/exit_restore.h"
+#include "nvr/core/engine/exit_restore.h"
 
 namespace replay {
 

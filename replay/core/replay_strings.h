@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/strings.h"
 
 namespace replay {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "nvr/core/program_start.h"
+#include "nvr/core/engine/program_start.h"
 #include "platform/tick_clock.h"
 #include "replay/core/playback_texts.h"
 #include "replay/core/replay_strings.h"

@@ -14,7 +14,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "nvr/core/drives.h"
+#include "nvr/core/store/drives.h"
 #include "replay/ui/endpoint_listener.h"
 #include "replay/ui/icon_art.h"
 #include "replay/ui/result_list.h"

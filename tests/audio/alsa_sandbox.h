@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/poll.h"
+
 namespace qvtest {
 
 class AlsaSandbox {
@@ -60,17 +62,6 @@ class AlsaSandbox {
  private:
   std::filesystem::path dir_;
 };
-
-// Polls `done` every 5 ms for at most `ms`.
-template <typename F>
-bool WaitUntil(F done, int ms = 5000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 // Milliseconds `f` took.
 template <typename F>

@@ -14,7 +14,6 @@
 namespace qvnet {
 namespace {
 
-using qvtest::WaitUntil;
 
 class SoundPlayerTest : public testing::Test {
  protected:
@@ -47,7 +46,7 @@ TEST_F(SoundPlayerTest, PlaysConduitBytesInOrderAndDropsTheUnfinishedTail) {
   }
   const std::vector<uint8_t> tail(400, 0xEE);
   ASSERT_TRUE(conduit_.Write(tail.data(), static_cast<uint32_t>(tail.size()), false));
-  ASSERT_TRUE(WaitUntil([&] { return conduit_.GetUsed() == tail.size(); }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return conduit_.GetUsed() == tail.size(); }));
   EXPECT_FALSE(unavailable_);
 
   sound.Stop();
@@ -62,7 +61,7 @@ TEST_F(SoundPlayerTest, NoDeviceSetsUnavailableAndEmptiesTheConduit) {
   ASSERT_TRUE(conduit_.Write(queued.data(), 1000, false));
   CAVSound sound(conduit_, unavailable_);
   ASSERT_EQ(sound.Start(), qvp::JThread::kStarted);
-  ASSERT_TRUE(WaitUntil([&] { return !sound.IsRunning(); }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return !sound.IsRunning(); }));
   EXPECT_TRUE(unavailable_);
   EXPECT_EQ(conduit_.GetUsed(), 0u);
   // Later sound is not played by anyone; stopping the ended player is harmless.
@@ -82,7 +81,7 @@ TEST_F(SoundPlayerTest, StopIsPromptWhetherWaitingOrClosed) {
     ASSERT_EQ(sound.Start(), qvp::JThread::kStarted);
     const std::vector<uint8_t> one(CAVSound::kBufferBytes, 3);
     ASSERT_TRUE(conduit_.Write(one.data(), CAVSound::kBufferBytes, false));
-    ASSERT_TRUE(WaitUntil([&] { return conduit_.GetUsed() == 0; }));
+    ASSERT_TRUE(qvtest::PollUntil([&] { return conduit_.GetUsed() == 0; }));
     if (c.close_conduit) conduit_.Close();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(sound.IsRunning());

@@ -11,7 +11,7 @@
 
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/codec/voiceengine.h"
-#include "netclient/media/sound/talk2vs.h"
+#include "netclient/stream/talk2vs.h"
 #include "tests/audio/alsa_sandbox.h"
 #include "tests/rtsp/canned_peer.h"
 #include "tools/camsim/audio_clip.h"
@@ -22,7 +22,6 @@ namespace qvnet {
 namespace {
 
 using qvtest::MillisecondsOf;
-using qvtest::WaitUntil;
 
 constexpr size_t kFrameSamples = 320;
 constexpr size_t kVoiceFrameBytes = 164;  // G.726-32: 4-byte header + 160 bytes for 40 ms
@@ -124,7 +123,7 @@ TEST(TalkTest, SendsEncodedMicrophoneSoundAndPlaysWhatComesBack) {
       CTalk2VS talk(client, kQuick);
       ASSERT_EQ(talk.Start(), qvp::JThread::kStarted);
       // Past the 8 captured frames, the simulator has been answering for a while.
-      ASSERT_TRUE(WaitUntil([&] { return camera->TalkFrames().size() >= 16; }));
+      ASSERT_TRUE(qvtest::PollUntil([&] { return camera->TalkFrames().size() >= 16; }));
       EXPECT_EQ(talk.TalkBack(), talk_back);
       EXPECT_LT(MillisecondsOf([&] { talk.Stop(); }), 500);
     }
@@ -192,7 +191,7 @@ TEST(TalkTest, RefusedAndMalformedAnswersAreRetriedAfterTheWait) {
     TalkClient client(camera->Port());
     CTalk2VS talk(client, kQuick);
     ASSERT_EQ(talk.Start(), qvp::JThread::kStarted);
-    ASSERT_TRUE(WaitUntil([&] { return TalkRequests(*camera).size() >= requests_before + 3; }));
+    ASSERT_TRUE(qvtest::PollUntil([&] { return TalkRequests(*camera).size() >= requests_before + 3; }));
     const auto requests = TalkRequests(*camera);
     for (size_t i = requests_before + 1; i < requests.size(); ++i) {
       EXPECT_GE(requests[i].tick - requests[i - 1].tick, 95u) << "retried without the wait";
@@ -200,7 +199,7 @@ TEST(TalkTest, RefusedAndMalformedAnswersAreRetriedAfterTheWait) {
     EXPECT_EQ(camera->TalkFrames().size(), frames_before);
     // Once the camera accepts, the session talks.
     c.fault(*camera, false);
-    EXPECT_TRUE(WaitUntil([&] { return camera->TalkFrames().size() > frames_before; }));
+    EXPECT_TRUE(qvtest::PollUntil([&] { return camera->TalkFrames().size() > frames_before; }));
     talk.Stop();
   }
 }
@@ -213,7 +212,7 @@ TEST(TalkTest, StopIsPromptWhileTheCameraIsSlowToAnswer) {
   TalkClient client(camera->Port());
   CTalk2VS talk(client, kQuick);
   ASSERT_EQ(talk.Start(), qvp::JThread::kStarted);
-  ASSERT_TRUE(WaitUntil([&] { return TalkRequests(*camera).size() == 1; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return TalkRequests(*camera).size() == 1; }));
   EXPECT_LT(MillisecondsOf([&] { talk.Stop(); }), 1000);
 }
 
@@ -226,7 +225,7 @@ TEST(TalkTest, SilenceFromTheCameraStartsAFreshConnection) {
   TalkClient client(peer.Port());
   CTalk2VS talk(client, kQuick);
   ASSERT_EQ(talk.Start(), qvp::JThread::kStarted);
-  ASSERT_TRUE(WaitUntil([&] { return peer.Requests().size() == 2; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return peer.Requests().size() == 2; }));
   EXPECT_TRUE(talk.TalkBack());
   EXPECT_TRUE(talk.IsRunning());
   talk.Stop();
@@ -242,18 +241,17 @@ TEST(TalkTest, NoSoundDeviceEndsTheSession) {
     TalkClient client(camera->Port());
     CTalk2VS talk(client, kQuick);
     ASSERT_EQ(talk.Start(), qvp::JThread::kStarted);
-    ASSERT_TRUE(WaitUntil([&] { return !talk.IsRunning(); }));
+    ASSERT_TRUE(qvtest::PollUntil([&] { return !talk.IsRunning(); }));
     EXPECT_EQ(TalkRequests(*camera).size(), 1u);  // not retried
     EXPECT_TRUE(camera->TalkFrames().empty());
   }
 }
 
-// Once what was in flight has arrived, nothing more comes.
-void ExpectNoMoreFrames(const camsim::Camera& camera) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const size_t settled = camera.TalkFrames().size();
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_EQ(camera.TalkFrames().size(), settled);
+// The talk connections have been closed: the camera has seen `sessions` of them end, so
+// every frame sent on them has arrived and no more can come.
+void ExpectTalkEnded(const camsim::Camera& camera, size_t sessions) {
+  EXPECT_TRUE(qvtest::PollUntil([&] { return camera.TalkSessionsEnded() >= sessions; }));
+  EXPECT_EQ(camera.TalkSessionsEnded(), sessions);
 }
 
 TEST(TalkExportsTest, StartReplacesAndStopEndsTheSession) {
@@ -272,17 +270,17 @@ TEST(TalkExportsTest, StartReplacesAndStopEndsTheSession) {
   QVNET_ClientStopTalk(h);  // no session yet: nothing to do
 
   EXPECT_EQ(QVNET_ClientStartTalk(h), 1);
-  ASSERT_TRUE(WaitUntil([&] { return !camera->TalkFrames().empty(); }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return !camera->TalkFrames().empty(); }));
   EXPECT_EQ(QVNET_ClientStartTalk(h), 1);  // ends the first session, opens a second
-  ASSERT_TRUE(WaitUntil([&] { return TalkRequests(*camera).size() == 2; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return TalkRequests(*camera).size() == 2; }));
   EXPECT_LT(MillisecondsOf([&] { QVNET_ClientStopTalk(h); }), 500);
-  ExpectNoMoreFrames(*camera);
+  ExpectTalkEnded(*camera, 2);
 
   // The client's stop ends a running session too.
   EXPECT_EQ(QVNET_ClientStartTalk(h), 1);
-  ASSERT_TRUE(WaitUntil([&] { return TalkRequests(*camera).size() == 3; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return TalkRequests(*camera).size() == 3; }));
   EXPECT_LT(MillisecondsOf([&] { EXPECT_EQ(QVNET_ClientStop(h), 1); }), 1000);
-  ExpectNoMoreFrames(*camera);
+  ExpectTalkEnded(*camera, 3);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-#include "nvr/core/database.h"
+#include "nvr/core/store/database.h"
 
 #include <sys/stat.h>
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/password_hash.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/store/password_hash.h"
 #include "tests/core/core_test_support.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "netclient/media/record/record_writer.h"
-#include "nvr/core/folder_scan.h"
+#include "nvr/core/store/folder_scan.h"
 #include "tests/core/engine_fixture.h"
 #include "tests/support/recording_readback.h"
 
@@ -216,7 +216,7 @@ class DiskCleanupRunTest : public coretest::EngineTest {
     core_->StopAll();
     EXPECT_GT(least_free, 0u);
     EXPECT_EQ(lib.dropped_records(), 0u);
-    EXPECT_EQ(core_->State().disks_full, false);
+    EXPECT_EQ(core_->DisksFull(), false);
     EXPECT_GT(lib.files.size(), 2u * (kRunSeconds / 60));  // a file a minute for each camera
     ExpectOldestDeletedFirst(lib.files);
   }

@@ -7,7 +7,8 @@
 
 #include <filesystem>
 
-#include "nvr/core/folder_scan.h"
+#include "nvr/core/engine/strings.h"
+#include "nvr/core/store/folder_scan.h"
 #include "tests/core/engine_fixture.h"
 
 namespace {
@@ -61,7 +62,7 @@ TEST_F(DiskManagerTest, FullDriveMovesEveryRecordingToTheNextDrive) {
   free_mb_['D'] = 9000;
   clock_.Advance(nvr::kDiskTimerMs);
   Pump();  // the disk timer
-  EXPECT_EQ(core_->State().current_drive, 'D');
+  EXPECT_EQ(core_->CurrentDrive(), 'D');
   ASSERT_EQ(lib_.files.size(), 4u);
   for (size_t i = 2; i < 4; ++i) EXPECT_EQ(lib_.files[i].rfind(Path("d") + "/QV_Record/", 0), 0u);
   EXPECT_TRUE(Entry(1).recording && Entry(2).recording);
@@ -78,12 +79,12 @@ TEST_F(DiskManagerTest, StopPolicyStopsAllRecordingAndLogsOnce) {
   core_->DiskCheck();
   core_->DiskCheck();
   EXPECT_FALSE(Entry(1).recording || Entry(2).recording);
-  EXPECT_TRUE(core_->State().disks_full);
+  EXPECT_TRUE(core_->DisksFull());
   EXPECT_EQ(Count(Log(), "all drives full stop all record \r\n"), 1u);
-  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{131});
+  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{nvr::kStrAllDisksFull});
   free_mb_['C'] = 5000;
   core_->DiskCheck();
-  EXPECT_FALSE(core_->State().disks_full);
+  EXPECT_FALSE(core_->DisksFull());
 }
 
 TEST_F(DiskManagerTest, UnqueryableDriveEndsTheCheck) {
@@ -92,7 +93,7 @@ TEST_F(DiskManagerTest, UnqueryableDriveEndsTheCheck) {
   free_mb_ = {{'C', 10}};  // D cannot be queried
   core_->DiskCheck();
   EXPECT_TRUE(Entry(1).recording);
-  EXPECT_FALSE(core_->State().disks_full);
+  EXPECT_FALSE(core_->DisksFull());
 }
 
 TEST_F(DiskManagerTest, DeletePolicyTakesTheOldestFileAcrossDrives) {
@@ -112,8 +113,8 @@ TEST_F(DiskManagerTest, DeletePolicyTakesTheOldestFileAcrossDrives) {
   EXPECT_LT(log.find("auto delete file: " + d_old), log.find("auto delete file: " + c_old));
   EXPECT_NE(log.find("delelte directory " + Path("d/QV_Record/Normal/2015-03-01")),
             std::string::npos);
-  EXPECT_EQ(core_->State().skipped_folder, "");
-  EXPECT_EQ(core_->State().disks_full, false);
+  EXPECT_EQ(core_->SkippedFolder(), "");
+  EXPECT_EQ(core_->DisksFull(), false);
 }
 
 TEST_F(DiskManagerTest, FolderWithOnlyTheFileBeingRecordedIsSkipped) {
@@ -127,12 +128,12 @@ TEST_F(DiskManagerTest, FolderWithOnlyTheFileBeingRecordedIsSkipped) {
   core_->DiskCheck();
   EXPECT_TRUE(Exists(busy));
   EXPECT_TRUE(Exists(next));
-  EXPECT_EQ(core_->State().skipped_folder, Path("c/QV_Record/Normal/2015-03-01"));
+  EXPECT_EQ(core_->SkippedFolder(), Path("c/QV_Record/Normal/2015-03-01"));
   core_->DiskCheck();
   EXPECT_TRUE(Exists(busy));
   EXPECT_FALSE(Exists(next));
   close(fd);
-  EXPECT_EQ(core_->State().skipped_folder, "");
+  EXPECT_EQ(core_->SkippedFolder(), "");
 }
 
 TEST_F(DiskManagerTest, TwentyFailedCleanUpsStopAllRecording) {
@@ -142,13 +143,13 @@ TEST_F(DiskManagerTest, TwentyFailedCleanUpsStopAllRecording) {
   EXPECT_FALSE(Exists(Path("c/QV_Record/Normal/2015-03-09")));
   for (int i = 0; i < 19; ++i) core_->DiskCheck();
   EXPECT_TRUE(Entry(1).recording);
-  EXPECT_FALSE(core_->State().disks_full);
+  EXPECT_FALSE(core_->DisksFull());
   core_->DiskCheck();
   EXPECT_FALSE(Entry(1).recording || Entry(2).recording);
-  EXPECT_TRUE(core_->State().disks_full);
+  EXPECT_TRUE(core_->DisksFull());
   core_->DiskCheck();
   EXPECT_EQ(Count(Log(), "error!! delete files failed 20 times stop all record\r\n"), 1u);
-  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{131});
+  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{nvr::kStrAllDisksFull});
 }
 
 TEST_F(DiskManagerTest, NewSettingsKeepOrReplaceTheCurrentDrive) {
@@ -156,14 +157,14 @@ TEST_F(DiskManagerTest, NewSettingsKeepOrReplaceTheCurrentDrive) {
   nvr::SettingsBlock s = settings_;
   s.drives[0].reserve_mb = 800;  // C stays, with a new reserve
   core_->ApplySettings(s);
-  EXPECT_EQ(core_->State().current_drive, 'C');
-  EXPECT_EQ(core_->State().current_reserve, 800u);
+  EXPECT_EQ(core_->CurrentDrive(), 'C');
+  EXPECT_EQ(core_->CurrentReserve(), 800u);
   EXPECT_EQ(lib_.files.size(), 2u);
 
   s = nvr::DefaultSettings('D');
   s.drives[0].reserve_mb = 700;
   core_->ApplySettings(s);
-  EXPECT_EQ(core_->State().current_drive, 'D');
+  EXPECT_EQ(core_->CurrentDrive(), 'D');
   ASSERT_EQ(lib_.files.size(), 4u);
   EXPECT_EQ(lib_.files[3].rfind(Path("d") + "/QV_Record/", 0), 0u);
   EXPECT_NE(Log().find("change drive from C(800) to D(700)"), std::string::npos);
@@ -184,7 +185,7 @@ TEST_F(AbsentDriveTest, RecordingLeavesADriveThatWentAwayAndNeverMakesItsRoot) {
   RemoveRoot("c");  // the disk was unmounted
   core_->DiskCheck();
   core_->DiskCheck();
-  EXPECT_EQ(core_->State().current_drive, 'D');
+  EXPECT_EQ(core_->CurrentDrive(), 'D');
   ASSERT_EQ(lib_.files.size(), 4u);
   EXPECT_EQ(lib_.files[3].rfind(Path("d") + "/QV_Record/", 0), 0u);
   EXPECT_FALSE(Exists(Path("c")));
@@ -194,7 +195,7 @@ TEST_F(AbsentDriveTest, RecordingLeavesADriveThatWentAwayAndNeverMakesItsRoot) {
   core_->DiskCheck();
   core_->DiskCheck();
   EXPECT_EQ(Count(Log(), "drive C (" + Path("c") + ") is there again"), 1u);
-  EXPECT_EQ(core_->State().current_drive, 'D') << "recording stays where it moved to";
+  EXPECT_EQ(core_->CurrentDrive(), 'D') << "recording stays where it moved to";
 }
 
 TEST_F(AbsentDriveTest, AFullDriveDoesNotMoveToAnAbsentOne) {
@@ -203,8 +204,8 @@ TEST_F(AbsentDriveTest, AFullDriveDoesNotMoveToAnAbsentOne) {
   RemoveRoot("d");
   free_mb_ = {{'C', 10}, {'D', 9000}};  // the empty mount point would show the system disk
   core_->DiskCheck();
-  EXPECT_EQ(core_->State().current_drive, 'C');
-  EXPECT_TRUE(core_->State().disks_full);
+  EXPECT_EQ(core_->CurrentDrive(), 'C');
+  EXPECT_TRUE(core_->DisksFull());
   EXPECT_FALSE(Entry(1).recording);
   EXPECT_FALSE(Exists(Path("d")));
 }
@@ -213,13 +214,13 @@ TEST_F(AbsentDriveTest, NoDriveThereStopsAllRecordingAndStartsAreRefused) {
   RemoveRoot("c");
   RemoveRoot("d");
   StartCore();  // the first check runs at start
-  EXPECT_TRUE(core_->State().disks_full);
+  EXPECT_TRUE(core_->DisksFull());
   EXPECT_EQ(Count(Log(), "no recording drive is there stop all record"), 1u);
   EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{131});
   mkdir(Path("d").c_str(), 0755);
   core_->DiskCheck();
-  EXPECT_FALSE(core_->State().disks_full);
-  EXPECT_EQ(core_->State().current_drive, 'D');
+  EXPECT_FALSE(core_->DisksFull());
+  EXPECT_EQ(core_->CurrentDrive(), 'D');
 }
 
 TEST_F(AbsentDriveTest, AStartIntoAnAbsentDriveIsRefusedAndReported) {

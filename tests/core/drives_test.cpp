@@ -1,4 +1,4 @@
-#include "nvr/core/drives.h"
+#include "nvr/core/store/drives.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -7,8 +7,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "nvr/core/config_ini.h"
-#include "nvr/core/folder_scan.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/store/folder_scan.h"
 #include "tests/core/core_test_support.h"
 
 namespace {

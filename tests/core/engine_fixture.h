@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/text_log.h"
 #include "tests/core/core_test_support.h"
 #include "tests/core/fake_recording_library.h"
 #include "tests/support/fake_clock.h"
@@ -95,10 +95,12 @@ class EngineTest : public TempHome {
   size_t Pump() { return core_->Loop().RunPending(); }
 
   // A copy of the device's entry.
-  nvr::DeviceEntry Entry(int32_t id) {
-    nvr::DeviceLock lock = core_->State().devices.Lock();
-    const nvr::DeviceEntry* e = core_->State().devices.FindById(id);
-    return e != nullptr ? *e : nvr::DeviceEntry{};
+  nvr::DeviceEntry Entry(int32_t id) { return core_->Device(id).value_or(nvr::DeviceEntry{}); }
+  // Every drive full (or room on them again), then a disk check: with the stop policy for a
+  // full disk the core counts the disks as full from then on (or no longer).
+  void FillDisks(bool full) {
+    free_mb_ = full ? std::map<char, uint64_t>{{'C', 10}, {'D', 20}} : std::map<char, uint64_t>{{'C', 100000}, {'D', 100000}};
+    core_->DiskCheck();
   }
   // The library reports `value` for the device's current client; queued work is then run.
   void Report(int32_t id, int32_t value) {

@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstring>
 
-#include "nvr/core/device_list.h"
-#include "nvr/core/recording_manager.h"
-#include "nvr/core/schedule_match.h"
-#include "nvr/core/schedule_monitor.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/device_list.h"
+#include "nvr/core/engine/recording_manager.h"
+#include "nvr/core/engine/schedule_match.h"
+#include "nvr/core/engine/schedule_monitor.h"
+#include "nvr/core/engine/strings.h"
 
 namespace {
 
@@ -153,13 +153,13 @@ TEST(Strings, LocaleSelectsTheTable) {
   EXPECT_EQ(nvr::LanguageForLocale(0x804), nvr::Language::kChinese);
   EXPECT_EQ(nvr::LanguageForLocale(0x409), nvr::Language::kEnglish);
   EXPECT_EQ(nvr::LanguageForLocale(std::nullopt), nvr::Language::kEnglish);
-  EXPECT_STREQ(nvr::LoadString(131, nvr::Language::kEnglish), "All disks is full !");
-  EXPECT_STREQ(nvr::LoadString(173, nvr::Language::kEnglish), "Inital failed!");
-  EXPECT_STREQ(nvr::LoadString(134, nvr::Language::kEnglish),
+  EXPECT_STREQ(nvr::LoadString(nvr::kStrAllDisksFull, nvr::Language::kEnglish), "All disks is full !");
+  EXPECT_STREQ(nvr::LoadString(nvr::kStrInitFailed, nvr::Language::kEnglish), "Inital failed!");
+  EXPECT_STREQ(nvr::LoadString(nvr::kStrConfirmDisconnectAll, nvr::Language::kEnglish),
                "This operation is invalid on devices which are set to record using a schedule. "
                "\r\nDo you want to continue? ");
-  EXPECT_STRNE(nvr::LoadString(134, nvr::Language::kChinese),
-               nvr::LoadString(133, nvr::Language::kChinese));
+  EXPECT_STRNE(nvr::LoadString(nvr::kStrConfirmDisconnectAll, nvr::Language::kChinese),
+               nvr::LoadString(nvr::kStrConfirmConnectAll, nvr::Language::kChinese));
   EXPECT_STREQ(nvr::LoadString(9999, nvr::Language::kEnglish), "");
 }
 

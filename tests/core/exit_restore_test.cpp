@@ -5,8 +5,8 @@
 
 #include <thread>
 
-#include "nvr/core/config_ini.h"
-#include "nvr/core/program_start.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/engine/program_start.h"
 #include "platform/endpoint.h"
 #include "tests/core/engine_fixture.h"
 

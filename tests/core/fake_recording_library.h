@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "nvr/core/recording_library.h"
+#include "nvr/core/engine/recording_library.h"
 #include "platform/window_registry.h"
 
 namespace coretest {

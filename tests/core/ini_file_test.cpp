@@ -1,11 +1,11 @@
-#include "nvr/core/ini_file.h"
+#include "nvr/core/store/ini_file.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <tuple>
 
-#include "nvr/core/config_ini.h"
+#include "nvr/core/store/config_ini.h"
 #include "tests/core/core_test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "nvr/core/ping_thread.h"
+#include "nvr/core/engine/ping_thread.h"
 #include "platform/icmp.h"
 #include "tests/core/engine_fixture.h"
 

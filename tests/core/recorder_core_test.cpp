@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/strings.h"
 #include "tests/core/engine_fixture.h"
 
 namespace {
@@ -30,34 +30,36 @@ TEST_F(RecorderCoreTest, StartLoadsDevicesAndStartsTheLibrary) {
   EXPECT_EQ(rows[0].id, 1);
   EXPECT_EQ(rows[1].number, 2);
   EXPECT_EQ(rows[1].host, "127.0.0.2");
-  EXPECT_EQ(core_->State().current_drive, 'C');
+  EXPECT_EQ(core_->CurrentDrive(), 'C');
 }
 
 TEST_F(RecorderCoreTest, UnreadableDeviceTableStopsTheStart) {
   conn_.Close();
   StartCore();
   EXPECT_FALSE(start_.ok);
-  EXPECT_EQ(start_.messages, (std::vector<uint32_t>{174, 173}));
+  EXPECT_EQ(start_.messages, (std::vector<uint32_t>{nvr::kStrReadDbFailed, nvr::kStrInitFailed}));
 }
 
 TEST_F(RecorderCoreTest, ScheduledDevicesRefuseManualCommands) {
   StartCore();
-  EXPECT_EQ(core_->Connect(2).messages, std::vector<uint32_t>{124});
-  EXPECT_EQ(core_->Record(2).messages, std::vector<uint32_t>{258});
-  EXPECT_EQ(core_->StopRecord(2).messages, std::vector<uint32_t>{258});
+  EXPECT_EQ(core_->Connect(2).messages, std::vector<uint32_t>{nvr::kStrScheduledConnect});
+  EXPECT_EQ(core_->Record(2).messages, std::vector<uint32_t>{nvr::kStrScheduledRecord});
+  EXPECT_EQ(core_->StopRecord(2).messages, std::vector<uint32_t>{nvr::kStrScheduledRecord});
   EXPECT_EQ(lib_.clients.size(), 0u);
 }
 
 TEST_F(RecorderCoreTest, RecordNeedsAConnectionAndRoom) {
+  settings_.disk_full_policy = 0;  // full disks stop the recording
   StartCore();
   ASSERT_TRUE(core_->Connect(1).done);
   EXPECT_EQ(Entry(1).state, nvr::kStateConnecting);
   EXPECT_EQ(OpState("Gate"), 1);
-  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{260});
+  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{nvr::kStrNotConnected});
   Connected(1);
-  core_->State().disks_full = true;
-  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{131});
-  core_->State().disks_full = false;
+  FillDisks(true);
+  ASSERT_TRUE(core_->DisksFull());
+  EXPECT_EQ(core_->Record(1).messages, std::vector<uint32_t>{nvr::kStrAllDisksFull});
+  FillDisks(false);
   ASSERT_TRUE(core_->Record(1).done);
   EXPECT_EQ(OpState("Gate"), 2);
   EXPECT_EQ(core_->Rows()[0].record_text, nvr::kStrRecording);

@@ -1,7 +1,7 @@
-#include "nvr/core/recorder_db.h"
+#include "nvr/core/store/recorder_db.h"
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/password_hash.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/store/password_hash.h"
 #include "tests/core/core_test_support.h"
 
 namespace {

@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "tests/core/engine_fixture.h"
+#include "tests/support/poll.h"
 
 namespace {
 
@@ -124,31 +128,43 @@ TEST_F(ScheduleMonitorTest, StaleRequestsDoNothing) {
 }
 
 TEST_F(ScheduleMonitorTest, DisksFullStopsTheMonitor) {
+  settings_.disk_full_policy = 0;  // full disks stop the recording
   StartCore();
-  core_->State().disks_full = true;
+  FillDisks(true);
+  ASSERT_TRUE(core_->DisksFull());
   core_->RunMonitorPass();
   EXPECT_EQ(Entry(1).client, 0u);
-  core_->State().disks_full = false;
+  FillDisks(false);
   core_->RunMonitorPass();
   EXPECT_NE(Entry(1).client, 0u);
 }
 
+// The thread over a state of its own: one scheduled device in its slot.
 TEST_F(ScheduleMonitorTest, MonitorThreadQueuesItsRequests) {
-  StartCore();
-  std::vector<std::vector<nvr::MonitorAction>> batches;
-  nvr::ScheduleMonitor monitor(core_->State(), [this] { return local_; },
-                               [&](std::vector<nvr::MonitorAction> batch) {
-                                 return core_->Loop().Post([&, batch] { batches.push_back(batch); });
-                               });
-  ASSERT_EQ(monitor.Begin(), qvp::JThread::kStarted);
-  for (int i = 0; i < 300 && batches.empty(); ++i) {  // first pass after 600 ms
-    Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  nvr::RecorderState state;
+  {
+    nvr::DeviceLock lock = state.devices.Lock();
+    state.devices.Append(Device("Yard", "127.0.0.2", 0, kOffice));  // id 1
   }
+  state.schedules = nvr::ReadSchedules(nvr::ScheduleDatPath(home_));
+  std::mutex mutex;
+  std::vector<std::vector<nvr::MonitorAction>> batches;
+  nvr::ScheduleMonitor monitor(state, [this] { return local_; }, [&](std::vector<nvr::MonitorAction> batch) {
+    std::lock_guard<std::mutex> guard(mutex);
+    batches.push_back(std::move(batch));
+    return true;
+  });
+  ASSERT_EQ(monitor.Begin(), qvp::JThread::kStarted);
+  const bool asked = qvtest::PollUntil([&] {  // the first pass comes after 600 ms
+    std::lock_guard<std::mutex> guard(mutex);
+    return !batches.empty();
+  });
   monitor.Stop();
   monitor.Join();
   EXPECT_TRUE(monitor.Ended());
-  ASSERT_EQ(batches.size(), 1u);  // no repeat while the first batch was not handled
+  ASSERT_TRUE(asked);
+  // No repeat while the first batch was not handled.
+  ASSERT_EQ(batches.size(), 1u);
   EXPECT_EQ(batches[0], (std::vector<nvr::MonitorAction>{{nvr::MonitorRequest::kConnect, 1}}));
 }
 

@@ -1,7 +1,7 @@
 // Damaged settings files: every field checked when the recorder loads them, the defaults for
 // what is out of range, unsound schedules dropped, the damaged file kept as ".bad" and a checked
 // one written in its place; intact files load untouched.
-#include "nvr/core/settings_check.h"
+#include "nvr/core/store/settings_check.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/settings_files.h"
 
 #include <sys/stat.h>
 

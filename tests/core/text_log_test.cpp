@@ -1,8 +1,8 @@
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/text_log.h"
 
 #include <sys/stat.h>
 
-#include "nvr/core/log_messages.h"
+#include "nvr/core/store/log_messages.h"
 #include "tests/core/core_test_support.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "netclient/media/display/av_display.h"
 #include "tests/codec/test_media.h"
 #include "tests/display/display_test_support.h"
+#include "tests/support/poll.h"
 
 namespace qvnet {
 namespace {
@@ -23,6 +24,7 @@ using qvcodec::test::Concat;
 using qvcodec::test::EncodeH264;
 using qvcodec::test::EncodeJpeg;
 using qvcodec::test::MovingPattern;
+using test::SetSpeed;
 using test::SteppingClock;
 using test::TestClient;
 using test::TestWindow;
@@ -42,15 +44,6 @@ void WriteMessages(CBufferConduit& conduit, const Units& units) {
   for (const auto& u : units) ASSERT_TRUE(conduit.Write(u.data(), static_cast<uint32_t>(u.size()), true));
 }
 
-// Polls `done` in real time, at most `ms`.
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-  for (int i = 0; i < ms / 5; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return done();
-}
-
 void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
@@ -60,14 +53,14 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 
 TEST(AVDisplayLive, BacklogIsWorkedOffFasterThanTheFrameRate) {
   SteppingClock clock;
-  TestClient tc(false, kPayloadH264, 64, 48, 25);
+  TestClient tc(false, kPayloadTypeH264, 64, 48, 25);
   TestWindow window(64, 48);
-  tc.client.display_window = window.handle;
+  tc.control.window = window.handle;
   const Units& units = H264Clip();
   WriteMessages(tc.Conduit(), units);
-  CAVDisplay display(tc.client, tc.Conduit());
-  ASSERT_TRUE(display.CreateDecoder());
-  EXPECT_EQ(tc.client.window_width, 64);  // stored when the decoder is made
+  CAVDisplay display(tc.control, tc.Conduit());
+  ASSERT_TRUE(display.CreateDecoder(tc.format));
+  EXPECT_EQ(tc.control.window_width, 64);  // stored when the decoder is made
   ASSERT_EQ(display.StartThread(), qvp::JThread::kStarted);
   // Every picture but the last, which waits for the start of its successor.
   const uint64_t shown = units.size() - 1;
@@ -77,23 +70,23 @@ TEST(AVDisplayLive, BacklogIsWorkedOffFasterThanTheFrameRate) {
   ASSERT_GE(ticks.size(), shown);
   // 39 pictures at 25 per second would take 1560 ms; queued up they go much faster.
   EXPECT_LT(ticks[shown - 1] - ticks[0], 600u);
-  EXPECT_EQ(tc.client.shown_frames, shown);
-  EXPECT_EQ(tc.client.decoded_width, 64);
-  EXPECT_EQ(tc.client.decoded_height, 48);
-  EXPECT_FALSE(tc.client.drawing);
+  EXPECT_EQ(tc.control.shown_frames, shown);
+  EXPECT_EQ(tc.control.decoded_width, 64);
+  EXPECT_EQ(tc.control.decoded_height, 48);
+  EXPECT_FALSE(tc.control.drawing);
 }
 
 // Runs a live clip through a 1:1 window and returns the last picture shown.
 std::vector<uint8_t> LastLivePicture(bool rotate) {
   SteppingClock clock;
-  TestClient tc(false, kPayloadH264, 64, 48, 25);
+  TestClient tc(false, kPayloadTypeH264, 64, 48, 25);
   TestWindow window(64, 48);
-  tc.client.display_window = window.handle;
-  tc.client.rotate180 = rotate;
+  tc.control.window = window.handle;
+  tc.control.rotate180 = rotate;
   const Units units(H264Clip().begin(), H264Clip().begin() + 12);
   WriteMessages(tc.Conduit(), units);
-  CAVDisplay display(tc.client, tc.Conduit());
-  if (!display.CreateDecoder() || display.StartThread() != qvp::JThread::kStarted) return {};
+  CAVDisplay display(tc.control, tc.Conduit());
+  if (!display.CreateDecoder(tc.format) || display.StartThread() != qvp::JThread::kStarted) return {};
   if (!window.sink->WaitPresentCount(units.size() - 1, 10000)) return {};
   Settle();
   display.Stop();
@@ -125,14 +118,14 @@ TEST(AVDisplayReplay, PicturesFollowTheSpeedOnTheInjectedClock) {
   };
   for (const Case c : {Case{-1, 80}, Case{0, 40}, Case{2, 10}}) {
     SteppingClock clock;
-    TestClient tc(true, kPayloadH264, 64, 48, 25);
+    TestClient tc(true, kPayloadTypeH264, 64, 48, 25);
     TestWindow window(32, 24);
-    tc.client.display_window = window.handle;
-    tc.client.replay.speed = c.speed;
+    tc.control.window = window.handle;
+    SetSpeed(tc.control.replay, c.speed);
     const std::vector<uint8_t> stream = Concat(H264Clip());
     ASSERT_TRUE(tc.Conduit().Write(stream.data(), static_cast<uint32_t>(stream.size()), true));
-    CAVDisplay display(tc.client, tc.Conduit());
-    ASSERT_TRUE(display.CreateDecoder());
+    CAVDisplay display(tc.control, tc.Conduit());
+    ASSERT_TRUE(display.CreateDecoder(tc.format));
     ASSERT_EQ(display.StartThread(), qvp::JThread::kStarted);
     ASSERT_TRUE(window.sink->WaitPresentCount(20, 10000)) << c.speed;
     display.Stop();
@@ -147,16 +140,16 @@ TEST(AVDisplayReplay, PicturesFollowTheSpeedOnTheInjectedClock) {
 
 TEST(AVDisplayReplay, PauseStepSeekWhilePausedAndSnapshotFromThePausedPicture) {
   SteppingClock clock;
-  TestClient tc(true, kPayloadJpeg, 64, 48, 25);
+  TestClient tc(true, kPayloadTypeJpeg, 64, 48, 25);
   TestWindow window(64, 48);
-  tc.client.display_window = window.handle;
-  ReplayControl& rc = tc.client.replay;
-  rc.pause_state = 1;  // opened paused
+  tc.control.window = window.handle;
+  ReplayControl& rc = tc.control.replay;
+  rc.Pause();  // opened paused
   Units pictures;
   for (int i = 0; i < 8; ++i) pictures.push_back(Jpeg(64, 48, i));
   WriteMessages(tc.Conduit(), pictures);
-  CAVDisplay display(tc.client, tc.Conduit());
-  ASSERT_TRUE(display.CreateDecoder());
+  CAVDisplay display(tc.control, tc.Conduit());
+  ASSERT_TRUE(display.CreateDecoder(tc.format));
   ASSERT_EQ(display.StartThread(), qvp::JThread::kStarted);
 
   ASSERT_TRUE(window.sink->WaitPresentCount(1, 5000));
@@ -164,60 +157,59 @@ TEST(AVDisplayReplay, PauseStepSeekWhilePausedAndSnapshotFromThePausedPicture) {
   EXPECT_EQ(window.sink->PresentCount(), 1u);  // waits after the first picture
 
   for (uint64_t step = 2; step <= 3; ++step) {
-    rc.pause_state = 2;
-    rc.step_request = true;
+    rc.Step();
     ASSERT_TRUE(window.sink->WaitPresentCount(step, 5000));
     Settle();
     EXPECT_EQ(window.sink->PresentCount(), step);
   }
-  rc.pause_state = 1;  // leaving the step shows one more, then it waits again
+  rc.Pause();  // leaving the step shows one more, then it waits again
   ASSERT_TRUE(window.sink->WaitPresentCount(4, 5000));
   Settle();
   EXPECT_EQ(window.sink->PresentCount(), 4u);
 
   // A seek while paused, as the file reader carries it out: the old place is dropped and
   // pictures of the new place (another size) are queued; one of them is shown.
-  rc.seek_pending = true;
   tc.Conduit().Reset();
   const Units sought = {Jpeg(96, 64, 20), Jpeg(96, 64, 21), Jpeg(96, 64, 22)};
   WriteMessages(tc.Conduit(), sought);
-  rc.seek_pending = false;
-  rc.seek_while_paused = true;
+  rc.SetTimeline(0, 60);
+  ASSERT_TRUE(rc.RequestSeek(20));
+  rc.SeekDone(20);
   ASSERT_TRUE(window.sink->WaitPresentCount(5, 5000));
   Settle();
   EXPECT_EQ(window.sink->PresentCount(), 5u);
-  EXPECT_EQ(tc.client.decoded_width, 96);
+  EXPECT_EQ(tc.control.decoded_width, 96);
   EXPECT_EQ(window.sink->LastImage().width, 64);  // still stretched to the window
 
   // A snapshot while paused: the JPEG image on screen, as received.
   const std::string path = ::testing::TempDir() + "display_paused_snapshot.jpg";
   std::remove(path.c_str());
   display.RequestSnapshot(path);
-  ASSERT_TRUE(WaitFor([&] { return ReadFile(path) == sought[0]; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return ReadFile(path) == sought[0]; }));
 
-  rc.pause_state = 0;
+  rc.Continue();
   ASSERT_TRUE(window.sink->WaitPresentCount(7, 5000));
   display.Stop();
-  EXPECT_EQ(tc.client.shown_frames, 7u);
+  EXPECT_EQ(tc.control.shown_frames, 7u);
   std::remove(path.c_str());
 }
 
 TEST(AVDisplayReplay, H264SnapshotWhilePausedIsTheDecodedPicture) {
   SteppingClock clock;
-  TestClient tc(true, kPayloadH264, 64, 48, 25);
+  TestClient tc(true, kPayloadTypeH264, 64, 48, 25);
   TestWindow window(64, 48);
-  tc.client.display_window = window.handle;
-  tc.client.replay.pause_state = 1;
+  tc.control.window = window.handle;
+  tc.control.replay.Pause();
   const std::vector<uint8_t> stream = Concat(H264Clip());
   ASSERT_TRUE(tc.Conduit().Write(stream.data(), static_cast<uint32_t>(stream.size()), true));
-  CAVDisplay display(tc.client, tc.Conduit());
-  ASSERT_TRUE(display.CreateDecoder());
+  CAVDisplay display(tc.control, tc.Conduit());
+  ASSERT_TRUE(display.CreateDecoder(tc.format));
   ASSERT_EQ(display.StartThread(), qvp::JThread::kStarted);
   ASSERT_TRUE(window.sink->WaitPresentCount(1, 5000));
   const std::string path = ::testing::TempDir() + "display_h264_snapshot.jpg";
   std::remove(path.c_str());
   display.RequestSnapshot(path);
-  ASSERT_TRUE(WaitFor([&] { return ReadFile(path).size() > 100; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return ReadFile(path).size() > 100; }));
   display.Stop();
   const std::vector<uint8_t> jpeg = ReadFile(path);
   qvcodec::MjpegDecoder decoder;
@@ -231,21 +223,21 @@ TEST(AVDisplayReplay, H264SnapshotWhilePausedIsTheDecodedPicture) {
 
 TEST(AVDisplayJpeg, ViewOffDropsPicturesWithoutADecoder) {
   SteppingClock clock;
-  TestClient tc(false, kPayloadJpeg, 64, 48, 25);
+  TestClient tc(false, kPayloadTypeJpeg, 64, 48, 25);
   TestWindow window(64, 48);
-  tc.client.display_window = window.handle;
-  tc.client.view = 0;
-  CAVDisplay display(tc.client, tc.Conduit());
-  ASSERT_TRUE(display.CreateDecoder());
+  tc.control.window = window.handle;
+  tc.control.view = ViewState::kOff;
+  CAVDisplay display(tc.control, tc.Conduit());
+  ASSERT_TRUE(display.CreateDecoder(tc.format));
   ASSERT_EQ(display.StartThread(), qvp::JThread::kStarted);
   WriteMessages(tc.Conduit(), {Jpeg(64, 48, 0), Jpeg(64, 48, 1), Jpeg(64, 48, 2)});
-  ASSERT_TRUE(WaitFor([&] { return tc.Conduit().GetUsed() == 0; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return tc.Conduit().GetUsed() == 0; }));
   Settle();
   EXPECT_FALSE(display.HasDecoder());
   EXPECT_EQ(window.sink->PresentCount(), 0u);
-  EXPECT_EQ(tc.client.shown_frames, 0u);
+  EXPECT_EQ(tc.control.shown_frames, 0u);
 
-  tc.client.view = 1;  // the decoder comes back with the next picture
+  tc.control.view = ViewState::kOn;  // the decoder comes back with the next picture
   WriteMessages(tc.Conduit(), {Jpeg(64, 48, 3), Jpeg(64, 48, 4)});
   ASSERT_TRUE(window.sink->WaitPresentCount(2, 5000));
   EXPECT_TRUE(display.HasDecoder());
@@ -254,24 +246,24 @@ TEST(AVDisplayJpeg, ViewOffDropsPicturesWithoutADecoder) {
 
 TEST(AVDisplayJpeg, BadImagesAreSkippedAndSizeChangesFollowed) {
   SteppingClock clock;
-  TestClient tc(false, kPayloadJpeg, 64, 48, 0);  // no frame rate announced
+  TestClient tc(false, kPayloadTypeJpeg, 64, 48, 0);  // no frame rate announced
   TestWindow window(80, 60);
-  tc.client.display_window = window.handle;
+  tc.control.window = window.handle;
   std::vector<uint8_t> truncated = Jpeg(64, 48, 1);
   truncated.resize(truncated.size() / 3);
   const Units pictures = {Jpeg(64, 48, 0), {0xFF, 0xD8, 0x00, 0x11, 0x22}, truncated, Jpeg(128, 96, 2)};
   WriteMessages(tc.Conduit(), pictures);
-  CAVDisplay display(tc.client, tc.Conduit());
-  ASSERT_TRUE(display.CreateDecoder());
+  CAVDisplay display(tc.control, tc.Conduit());
+  ASSERT_TRUE(display.CreateDecoder(tc.format));
   ASSERT_EQ(display.StartThread(), qvp::JThread::kStarted);
-  ASSERT_TRUE(WaitFor([&] { return tc.Conduit().GetUsed() == 0 && tc.client.decoded_width == 128; }));
+  ASSERT_TRUE(qvtest::PollUntil([&] { return tc.Conduit().GetUsed() == 0 && tc.control.decoded_width == 128; }));
   Settle();
   display.Stop();
   // The truncated image may still decode partly; the garbage one never does.
   EXPECT_GE(window.sink->PresentCount(), 2u);
   EXPECT_LE(window.sink->PresentCount(), 3u);
-  EXPECT_EQ(tc.client.shown_frames, window.sink->PresentCount());
-  EXPECT_EQ(tc.client.decoded_height, 96);
+  EXPECT_EQ(tc.control.shown_frames, window.sink->PresentCount());
+  EXPECT_EQ(tc.control.decoded_height, 96);
   EXPECT_EQ(window.sink->LastImage().width, 80);
 }
 

@@ -11,25 +11,22 @@
 #include <thread>
 #include <vector>
 
+#include "netclient/media/conduit/buffer_conduit.h"
+#include "netclient/media/display/av_display.h"
+#include "netclient/media/display/display_control.h"
 #include "netclient/media/display/surface.h"
-#include "netclient/stream/library_context.h"
-#include "netclient/stream/net_client.h"
+#include "netclient/media/record/record_format.h"
 #include "platform/memory_window_sink.h"
 #include "platform/tick_clock.h"
+#include "tests/support/replay_speed.h"
 #include "platform/window_registry.h"
 #include "tests/support/fake_clock.h"
 
 namespace qvnet::test {
 
-// Sleeping advances the fake clock as usual and also gives up a little real time, so a
-// thread that polls in 1 ms or 100 ms sleeps does not keep a core busy.
-class SteppingClock : public qvtest::FakeClock {
+class SteppingClock : public qvtest::SteppingClock {
  public:
-  explicit SteppingClock(qvp::Tick start = 100000) : FakeClock(start) {}
-  void Sleep(uint32_t ms) override {
-    FakeClock::Sleep(ms);
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
+  explicit SteppingClock(qvp::Tick start = 100000) : qvtest::SteppingClock(start) {}
 };
 
 // Notes the tick of every presentation before keeping the picture.
@@ -65,25 +62,28 @@ struct TestWindow {
   qvp::WindowHandle handle;
 };
 
-// A client with its video conduit, set up as a live or a file source sets it up.
+// What a display is bound to, set up as a live or a file source sets it up: the display
+// control, the video conduit and the stream's video format (buffer figure as a client starts
+// with).
 struct TestClient {
   TestClient(bool file_mode, uint8_t payload, int width, int height, int frame_rate) {
-    client.file_mode = file_mode;
-    client.video_payload_type = payload;
-    client.width = width;
-    client.height = height;
-    client.frame_rate = frame_rate;
-    client.view = 1;
+    control.file_mode = file_mode;
+    control.view = ViewState::kOn;
+    control.key_frame_span = &key_frame_span;
+    format = VideoFormat{payload == kPayloadTypeJpeg, width, height, 512, frame_rate};
     // Never blocking: the tests queue everything before the display reads, which would make
     // a blocking writer wait for a reader.
-    client.video_conduit = std::make_unique<CBufferConduit>();
-    client.video_conduit->Create(kVideoConduitBytes, false, kConduitLowWater, true);
+    conduit.Create(kVideoConduitBytes, false, kConduitLowWater, true);
   }
-  CBufferConduit& Conduit() { return *client.video_conduit; }
+  CBufferConduit& Conduit() { return conduit; }
 
-  LibraryContext context;
-  NetClient client{context};
+  DisplayControl control;
+  std::atomic<int32_t> key_frame_span{0};
+  VideoFormat format;
+  CBufferConduit conduit;
 };
+
+using qvtest::SetSpeed;
 
 // A planar 4:2:0 picture with padded strides, filled with random samples.
 struct OwnedYuv {

@@ -2,12 +2,13 @@
 // after three seconds, the "Rec" mark, and the font's clipping.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "netclient/media/display/bitmap_font.h"
 #include "netclient/media/display/client_overlay.h"
 #include "netclient/media/display/overlay.h"
-#include "netclient/media/record/record_pair.h"
 #include "tests/display/display_test_support.h"
 
 namespace qvnet {
@@ -77,54 +78,46 @@ TEST(BitmapFont, TextOutsideTheSurfaceIsClipped) {
 }
 
 // A record pair whose normal recording can be switched on without a file.
-class FakeRecording : public RecordPair {
- public:
-  FakeRecording() : RecordPair([](int) {}) {}
-  bool IsRecording() override { return on; }
-  bool on = false;
-};
-
 TEST(ClientOverlay, AlarmFrameForThreeSecondsAndRecWhileRecording) {
   test::SteppingClock clock(50000);
-  test::TestClient tc(false, kPayloadH264, 704, 576, 25);
-  NetClient& client = tc.client;
-  client.display_window = 7;  // drawn only for a client with a window
-  client.region_display_mask = kShowAlarmRegions;
+  DisplayControl control;
+  MotionState motion;
+  bool recording = false;
+  const OverlayInputs inputs{&control, &motion, [&recording] { return recording; }};
+  control.window = 7;  // drawn only for a client with a window
+  control.region_display_mask = kShowAlarmRegions;
   {
-    std::lock_guard<std::mutex> lock(client.motion.lock);
-    client.motion.regions.rect[2][0] = 100;
-    client.motion.regions.rect[2][1] = 100;
-    client.motion.regions.rect[2][2] = 300;
-    client.motion.regions.rect[2][3] = 300;
+    std::lock_guard<std::mutex> lock(motion.lock);
+    motion.regions.rect[2][0] = 100;
+    motion.regions.rect[2][1] = 100;
+    motion.regions.rect[2][2] = 300;
+    motion.regions.rect[2][3] = 300;
   }
-  client.motion.mask = 1u << 2;
-  client.motion.last_report[2] = 50000;
-  FakeRecording records;
-  client.records = &records;
+  motion.mask = 1u << 2;
+  motion.last_report[2] = 50000;
 
-  auto draw = [&client] {
+  auto draw = [&inputs] {
     auto c = std::make_unique<Canvas>(704, 576);
-    DrawClientOverlay(c->view, &client);
+    DrawClientOverlay(c->view, const_cast<OverlayInputs*>(&inputs));
     return c;
   };
   clock.Set(52999);
   EXPECT_TRUE(draw()->Is(100, 100, kRed));
   EXPECT_EQ(draw()->Count(600, 0, 704, 20, kRed), 0);  // not recording
-  records.on = true;
+  recording = true;
   EXPECT_GT(draw()->Count(682, 0, 704, kFontHeight, kRed), 20);
   clock.Set(53000);
-  records.on = false;
+  recording = false;
   const auto late = draw();
   EXPECT_EQ(late->Count(0, 0, 704, 576, kRed), 0);
   // Mask bit 1 off: no alarm frames even while the alarm is fresh.
   clock.Set(50001);
-  client.region_display_mask = 0;
+  control.region_display_mask = 0;
   EXPECT_EQ(draw()->Count(0, 0, 704, 576, kRed), 0);
   // Without a display window nothing is drawn.
-  client.region_display_mask = kShowAllRegions;
-  client.display_window = 0;
+  control.region_display_mask = kShowAllRegions;
+  control.window = 0;
   EXPECT_EQ(draw()->Count(0, 0, 704, 576, kWhite), 0);
-  client.records = nullptr;
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "netclient/include/QVNetClient.h"
-#include "netclient/stream/client_address.h"
+#include "netclient/wire/client_address.h"
 #include "netclient/stream/library_context.h"
-#include "netclient/stream/net_client.h"
+#include "netclient/client/net_client.h"
 #include "platform/memory_window_sink.h"
 #include "platform/window_registry.h"
 

@@ -14,6 +14,7 @@
 #include "tests/rtsp/canned_peer.h"
 #include "tests/rtsp/recording_client.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/poll.h"
 #include "tools/camsim/camera.h"
 #include "tests/support/camera_helpers.h"
 
@@ -21,16 +22,6 @@ namespace qvnet {
 namespace {
 
 using Note = qvtest::Note;
-
-// Polls `done` every 10 ms for at most `ms`.
-template <typename F>
-bool WaitUntil(F done, int ms = 3000) {
-  for (int waited = 0; waited < ms; waited += 10) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return done();
-}
 
 class MctpTest : public ::testing::Test {
  protected:
@@ -149,10 +140,16 @@ class EventChannelTest : public MctpTest {
     receiver_ = std::make_unique<CEventReceiver2>(*client_, *session_);
     ASSERT_TRUE(receiver_->Register());
     ASSERT_EQ(receiver_->Start(), qvp::JThread::kStarted);
-    ASSERT_TRUE(WaitUntil([&] { return camera_->EventChannels() == 1 && KeepAlivesReceived() == 1; }));
+    ASSERT_TRUE(qvtest::PollUntil([&] { return camera_->EventChannels() == 1 && KeepAlivesReceived() == 1; }));
   }
   void TearDown() override {
     if (receiver_) receiver_->Stop();
+  }
+
+  // Waits until the running channel's loop has gone round `turns` more times.
+  bool WaitForTurns(uint32_t turns) {
+    const uint32_t until = receiver_->Turns() + turns;
+    return qvtest::PollUntil([&] { return receiver_->Turns() >= until; });
   }
 
   std::unique_ptr<CRtspSession> session_;
@@ -174,19 +171,20 @@ TEST_F(EventChannelTest, MotionAndAlarmBecomeNotifications) {
 
 TEST_F(EventChannelTest, SilentCameraKeepsTheChannelAndGetsKeepAlivesEveryTenSeconds) {
   qvtest::FakeClock clock(5000);
+  context_.event_recv_timeout_ms = 20;  // the loop's pace (1 s in the field)
   camsim::CameraOptions o = qvtest::SmallCamera();
   o.silent = true;
   StartCamera(o);
   Connect();
-  // Two receive time-outs of 1 s pass without an answer: the channel stays.
-  std::this_thread::sleep_for(std::chrono::milliseconds(2200));
+  // Two receive time-outs pass without an answer: the channel stays.
+  EXPECT_TRUE(WaitForTurns(2));
   EXPECT_TRUE(receiver_->IsRunning());
   EXPECT_EQ(KeepAlivesReceived(), 1);
   clock.Advance(9999);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  EXPECT_TRUE(WaitForTurns(2));  // a whole turn that began after the clock moved
   EXPECT_EQ(KeepAlivesReceived(), 1) << "not before more than 9999 ms";
   clock.Advance(1);
-  EXPECT_TRUE(WaitUntil([&] { return KeepAlivesReceived() == 2; }));
+  EXPECT_TRUE(qvtest::PollUntil([&] { return KeepAlivesReceived() == 2; }));
   ASSERT_EQ(camera_->PushMotion(1), 1);
   EXPECT_TRUE(client_->WaitForNotes(1));
 }
@@ -194,8 +192,9 @@ TEST_F(EventChannelTest, SilentCameraKeepsTheChannelAndGetsKeepAlivesEveryTenSec
 TEST_F(EventChannelTest, OverlongMessageIsDroppedAndTheChannelGoesOn) {
   StartCamera();
   Connect();
+  // The first 4096 bytes of the channel are all flood: they fill the buffer and are dropped
+  // whole, whatever the receives' sizes; the report behind the flood's tail is read.
   ASSERT_EQ(camera_->FloodEvents(), 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
   ASSERT_EQ(camera_->PushMotion(2), 1);
   ASSERT_TRUE(client_->WaitForNotes(1));
   EXPECT_EQ(client_->Notes(), (std::vector<Note>{{NOTIFY_MOTION, 2}}));
@@ -206,14 +205,14 @@ TEST_F(EventChannelTest, MalformedAlarmOrClosedConnectionEndsTheChannelSilently)
   StartCamera();
   Connect();
   ASSERT_EQ(camera_->SendRawEvent("CMD:ALARM MCTP/1.0 CS\n@2@5\n@1\nEND\n"), 1);
-  EXPECT_TRUE(WaitUntil([&] { return !receiver_->IsRunning(); }));
+  EXPECT_TRUE(qvtest::PollUntil([&] { return !receiver_->IsRunning(); }));
   EXPECT_TRUE(client_->Notes().empty());
 
   // Registered again, then the camera goes away: the thread ends instead of spinning.
   ASSERT_TRUE(receiver_->Register());
   ASSERT_EQ(receiver_->Start(), qvp::JThread::kStarted);
   camera_->Stop();
-  EXPECT_TRUE(WaitUntil([&] { return !receiver_->IsRunning(); }));
+  EXPECT_TRUE(qvtest::PollUntil([&] { return !receiver_->IsRunning(); }));
 }
 
 TEST_F(EventChannelTest, RegistrationWithoutAPlayingSessionIsRefused) {
@@ -232,7 +231,7 @@ TEST(EventRegistrationTest, AbortCutsAWaitingRegistrationShort) {
   CRtspSession session(client);
   CEventReceiver2 receiver(client, session);
   std::thread stopper([&] {
-    ASSERT_TRUE(WaitUntil([&] { return !silent.Requests().empty(); }));
+    ASSERT_TRUE(qvtest::PollUntil([&] { return !silent.Requests().empty(); }));
     receiver.Abort();
   });
   const auto start = std::chrono::steady_clock::now();

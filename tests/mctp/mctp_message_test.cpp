@@ -1,10 +1,15 @@
 // MCTP request texts, answer checks and the event handling, all from memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "netclient/stream/event_receiver.h"
-#include "netclient/stream/mctp_message.h"
+#include "netclient/wire/mctp_event_framer.h"
+#include "netclient/wire/mctp_message.h"
 #include "tests/rtsp/recording_client.h"
 
 namespace qvnet {
@@ -140,6 +145,62 @@ TEST_F(EventHandling, Alarms) {
   // Anything but three lines ends the channel.
   EXPECT_FALSE(HandleEventMessage(client_, "CMD:ALARM MCTP/1.0 CS\n@2@5\n@0\nEND\n", 1));
   EXPECT_FALSE(HandleEventMessage(client_, "CMD:ALARM MCTP/1.0 CS\nEND\n", 1));
+}
+
+// --- The event channel's framing -------------------------------------------------------------
+
+// Feeds `text` to the framer in receives of at most `piece` bytes; returns the messages handed
+// over, or stops (false) when the handler said so.
+struct FramedRun {
+  std::vector<std::string> messages;
+  bool ended = false;
+};
+FramedRun Frame(MctpEventFramer& framer, const std::string& text, size_t piece, int stop_after = -1) {
+  FramedRun run;
+  for (size_t at = 0; at < text.size() && !run.ended;) {
+    const std::span<char> space = framer.Space();
+    const size_t n = std::min({piece, space.size(), text.size() - at});
+    std::copy_n(text.data() + at, n, space.data());
+    at += n;
+    run.ended = !framer.Commit(n, [&](std::string_view m) {
+      run.messages.emplace_back(m);
+      return stop_after < 0 || static_cast<int>(run.messages.size()) < stop_after;
+    });
+  }
+  return run;
+}
+
+TEST(MctpEventFramerTest, WholeMessagesOutWhateverTheReceives) {
+  const std::string alarm = "CMD:ALARM MCTP/1.0 CS\n@2@5\nEND\n";
+  const std::string alive = "CMD:ALIVE MCTP/1.0 CS\n@1@1@1\nEND\n";
+  const std::string stream = "chatter\n" + alarm + "\r\n" + alive;
+  for (const size_t piece : {size_t{1}, size_t{3}, size_t{7}, stream.size()}) {
+    MctpEventFramer framer;
+    const FramedRun run = Frame(framer, stream, piece);
+    EXPECT_FALSE(run.ended) << piece;
+    EXPECT_EQ(run.messages, (std::vector<std::string>{alarm, alive})) << piece;
+    EXPECT_EQ(framer.Buffered(), 0u) << piece;
+  }
+}
+
+TEST(MctpEventFramerTest, AFullBufferWithoutAMessageIsDroppedAndTheChannelGoesOn) {
+  std::string flood = "CMD:MD MCTP/1.0 CS\n";
+  while (flood.size() <= MctpEventFramer::kCapacity + 100) flood += "@0@1@0@0@0@0@0@0\n";
+  const std::string motion = "CMD:MD MCTP/1.0 CS\n@0@1@2@0@0@0@0@0\nEND\n";
+  MctpEventFramer framer;
+  const FramedRun run = Frame(framer, flood + motion, 1000);
+  EXPECT_FALSE(run.ended);
+  EXPECT_EQ(run.messages, std::vector<std::string>{motion});
+}
+
+TEST(MctpEventFramerTest, AHandlerThatEndsTheChannelKeepsWhatFollows) {
+  const std::string one = "CMD:ALARM MCTP/1.0 CS\n@2@1\n@1\nEND\n";
+  const std::string two = "CMD:ALARM MCTP/1.0 CS\n@2@2\nEND\n";
+  MctpEventFramer framer;
+  const FramedRun run = Frame(framer, one + two, one.size() + two.size(), 1);
+  EXPECT_TRUE(run.ended);
+  EXPECT_EQ(run.messages, std::vector<std::string>{one});
+  EXPECT_EQ(framer.Buffered(), two.size());
 }
 
 }  // namespace

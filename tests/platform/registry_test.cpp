@@ -4,12 +4,14 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/handle_registry.h"
 #include "platform/memory_window_sink.h"
 #include "platform/sync.h"
 #include "platform/window_registry.h"
+#include "tests/support/poll.h"
 
 namespace {
 
@@ -44,14 +46,36 @@ TEST(HandleRegistryTest, AddFindRemove) {
   const qvp::Handle hb = registry.Add(&b);
   EXPECT_EQ(ha, 0xFFFFFFFFu);
   EXPECT_EQ(hb, 1u);  // 0 is never a handle
-  EXPECT_EQ(registry.Find(ha), &a);
-  EXPECT_EQ(registry.Find(hb), &b);
-  EXPECT_EQ(registry.Find(0), nullptr);
+  EXPECT_EQ(registry.Find(ha).get(), &a);
+  EXPECT_EQ(registry.Find(hb).get(), &b);
+  EXPECT_FALSE(registry.Find(0));
   EXPECT_EQ(registry.Remove(ha), &a);
   EXPECT_EQ(registry.Remove(ha), nullptr);
-  EXPECT_EQ(registry.Find(ha), nullptr);
+  EXPECT_FALSE(registry.Find(ha));
   // The same object again gets a new handle: a stale copy of the old one stays dead.
   EXPECT_EQ(registry.Add(&a), 2u);
+}
+
+// A lease keeps its object in use: Remove() takes the handle away at once but returns only
+// when the lease has ended, so the caller may free the object then.
+TEST(HandleRegistryTest, RemoveWaitsForTheLeasesOfItsHandle) {
+  qvp::HandleRegistry<int> registry;
+  int object = 7;
+  const qvp::Handle h = registry.Add(&object);
+  auto lease = std::make_unique<qvp::HandleRegistry<int>::Lease>(registry.Find(h));
+  ASSERT_TRUE(*lease);
+  std::atomic<bool> removed{false};
+  std::thread remover([&] {
+    EXPECT_EQ(registry.Remove(h), &object);
+    removed = true;
+  });
+  EXPECT_TRUE(qvtest::PollUntil([&] { return !registry.Find(h); })) << "the handle is gone at once";
+  EXPECT_FALSE(removed.load()) << "but its removal waits for the lease";
+  EXPECT_EQ(**lease, 7);
+  lease.reset();
+  remover.join();
+  EXPECT_TRUE(removed.load());
+  EXPECT_EQ(registry.Size(), 0u);
 }
 
 TEST(WindowRegistryTest, CallsReachTheSinkOnlyWhileRegistered) {

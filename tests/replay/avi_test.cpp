@@ -8,8 +8,8 @@
 #include <iterator>
 #include <functional>
 
-#include "netclient/stream/avi_reader.h"
-#include "netclient/stream/avi_replay.h"
+#include "netclient/replay/avi_reader.h"
+#include "netclient/replay/avi_replay.h"
 #include "tests/replay/replay_test_support.h"
 #include "tests/support/temp_dir.h"
 #include "tools/aviwrite/avi_writer.h"
@@ -42,10 +42,6 @@ void Put32(Bytes& b, size_t at, uint32_t v) { PutU32(b.data() + at, v); }
 struct AviRig {
   explicit AviRig(const std::string& path) {
     client.play_audio = true;
-    client.video_conduit = std::make_unique<CBufferConduit>();
-    client.video_conduit->Create(kVideoConduitBytes, false, kConduitLowWater, true);
-    client.audio_conduit = std::make_unique<CBufferConduit>();
-    client.audio_conduit->Create(kLiveAudioConduitBytes, false, kConduitLowWater, false);
     result = file.Open(path);
     reader.Begin();
   }
@@ -62,10 +58,11 @@ struct AviRig {
   }
   LibraryContext context;
   NetClient client{context};
+  bool conduits = qvtest::MakeConduits(client);
   AviFile file;
   AviOpenResult result = AviOpenResult::kCannotOpen;
-  ReplayFeed feed{client, [] { return false; }, VideoFraming::kWholePictures, false};
-  AviReplay reader{client, file, feed};
+  ReplayFeed feed{client.ReplayTargetOf(), [] { return false; }, VideoFraming::kWholePictures, false};
+  AviReplay reader{client.ReplayTargetOf(), file, feed};
 };
 
 TEST(AviLayout, WriterAndReaderAgree) {
@@ -155,7 +152,7 @@ TEST(AviReplayTest, PlaysPicturesAndSoundAndSeeksBackToAKeyPicture) {
   AviRig rig(dir.File("a.avi"));
   ASSERT_EQ(rig.result, AviOpenResult::kOk);
   for (int i = 0; i < 3 * 30; ++i) rig.reader.Step();
-  EXPECT_EQ(rig.client.replay.current_seconds, 1u);  // 90 entries: 1.2 s
+  EXPECT_EQ(rig.client.display_control.replay.CurrentSeconds(), 1u);  // 90 entries: 1.2 s
   rig.PlayToEnd();
   EXPECT_EQ(rig.Pictures().size(), 60u);
   Bytes sound(rig.client.audio_conduit->GetUsed());
@@ -169,10 +166,9 @@ TEST(AviReplayTest, PlaysPicturesAndSoundAndSeeksBackToAKeyPicture) {
 
   // Two seconds is picture 50, itself a key picture; 1 s is picture 25, whose key picture is 20.
   for (const auto& [target, key] : {std::pair{2u, 50}, std::pair{1u, 20}, std::pair{0u, 0}}) {
-    rig.client.replay.seek_target = target;
-    rig.client.replay.seek_pending = true;
+    ASSERT_TRUE(rig.client.display_control.replay.RequestSeek(target));
     rig.reader.Step();
-    EXPECT_FALSE(rig.client.replay.seek_pending);
+    EXPECT_FALSE(rig.client.display_control.replay.SeekPending());
     EXPECT_FALSE(rig.reader.AtEnd());
     std::vector<Bytes> got = rig.Pictures();
     ASSERT_EQ(got.size(), 1u) << target;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "netclient/stream/qvnet_library.h"
+#include "netclient/client/qvnet_library.h"
 #include "tests/audio/alsa_sandbox.h"
 #include "tests/replay/replay_test_support.h"
 #include "tests/support/poll.h"
@@ -148,7 +148,7 @@ TEST_F(OpenFileTest, DamagedRecordFilesPlayWhatIsSound) {
 
 TEST_F(OpenFileTest, ReplayControlsKeepTheirLimits) {
   ASSERT_NE(Open(path_, true), 0u);
-  qvnet::ReplayControl& rc = Client().replay;
+  qvnet::ReplayControl& rc = Client().display_control.replay;
   const uint32_t total = Length(recording_);
   ASSERT_GT(total, 0u);
   EXPECT_EQ(QVNET_ReplayTotalTime(handle_), total);
@@ -157,22 +157,21 @@ TEST_F(OpenFileTest, ReplayControlsKeepTheirLimits) {
     std::vector<int> results;
     for (int i = 0; i < 5; ++i) results.push_back(step(handle_));
     EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 1, 0}));
-    EXPECT_EQ(rc.speed, last);
+    EXPECT_EQ(rc.Speed(), last);
   }
   EXPECT_EQ(QVNET_SpeedNormal(handle_), 1);
-  EXPECT_EQ(rc.speed, 0);
+  EXPECT_EQ(rc.Speed(), 0);
 
   EXPECT_EQ(QVNET_ReplayStepByStep(handle_), 1);
-  EXPECT_EQ(rc.pause_state, 2);
-  EXPECT_TRUE(rc.step_request);
+  EXPECT_EQ(rc.State(), qvnet::PauseState::kStepping);
   EXPECT_EQ(QVNET_ReplayPause(handle_), 1);
-  EXPECT_EQ(rc.pause_state, 1);
+  EXPECT_EQ(rc.State(), qvnet::PauseState::kPaused);
 
   // A seek while paused clamps to the length and asks the paused display for one picture.
   EXPECT_EQ(QVNET_ReplaySeek(handle_, 1000), 1);
   EXPECT_EQ(QVNET_ReplayCurTime(handle_), total);
   EXPECT_EQ(QVNET_ReplayContinue(handle_), 1);
-  EXPECT_EQ(rc.pause_state, 0);
+  EXPECT_EQ(rc.State(), qvnet::PauseState::kPlaying);
 
   for (auto control : {&QVNET_ReplayPause, &QVNET_ReplayContinue, &QVNET_ReplayStepByStep, &QVNET_SpeedFast,
                        &QVNET_SpeedNormal, &QVNET_SpeedSlow, &QVNET_CloseFile}) {
@@ -303,7 +302,7 @@ TEST_F(OpenFileTest, SoundPlaysAtNormalSpeedOnly) {
   EXPECT_EQ(QVNET_ClientPlayAudio(handle_), 1);
   EXPECT_EQ(QVNET_SpeedFast(handle_), 1);
   EXPECT_EQ(QVNET_ReplaySeek(handle_, 0), 1);
-  ASSERT_TRUE(PollUntil([&] { return !Client().replay.seek_pending; }));
+  ASSERT_TRUE(PollUntil([&] { return !Client().display_control.replay.SeekPending(); }));
   EXPECT_EQ(QVNET_ReplayContinue(handle_), 1);
   ASSERT_TRUE(WaitForEnd());
   EXPECT_EQ(Client().audio_conduit->GetUsed(), 0u);

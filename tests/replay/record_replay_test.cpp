@@ -1,6 +1,6 @@
 // The record file reader of the file source, driven step by step on the test thread: what it
 // feeds into the conduits, where seeks land, when sound plays, and how the end is reported.
-#include "netclient/stream/record_replay.h"
+#include "netclient/replay/record_replay.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +19,16 @@ namespace {
 
 using qvtest::Bytes;
 
-// A file client's state without threads: conduits large enough to take a whole test file.
+// A file client's state without threads.
 struct Rig {
   explicit Rig(const std::string& path) {
     client.handle = 77;
-    client.file_mode = true;
+    client.display_control.file_mode = true;
     client.play_audio = true;
-    client.video_conduit = std::make_unique<CBufferConduit>();
-    client.video_conduit->Create(kVideoConduitBytes, false, kConduitLowWater, true);
-    client.audio_conduit = std::make_unique<CBufferConduit>();
-    client.audio_conduit->Create(kLiveAudioConduitBytes, false, kConduitLowWater, false);
     context.callback = &qvtest::NotifyLog::Callback;
     qvtest::NotifyLog::Get().Clear();
     opened = file.Open(path) == RecordOpenResult::kOk;
-    if (!file.Index().empty()) client.replay.first_time_ms = file.Index().front().tick;
+    Replay().SetTimeline(file.Index().empty() ? 0 : file.Index().front().tick, qvtest::kTimelineSeconds);
     reader.Begin();
   }
   // Steps until the reader is at the end (bounded by the records in a test file).
@@ -44,17 +40,16 @@ struct Rig {
     if (!out.empty()) c.Read(out.data(), static_cast<uint32_t>(out.size()), nullptr, 0);
     return out;
   }
-  void Seek(uint32_t seconds) {
-    client.replay.seek_target = seconds;
-    client.replay.seek_pending = true;
-  }
+  ReplayControl& Replay() { return client.display_control.replay; }
+  void Seek(uint32_t seconds) { ASSERT_TRUE(Replay().RequestSeek(seconds)); }
 
   LibraryContext context;
   NetClient client{context};
+  bool conduits = qvtest::MakeConduits(client);
   RecordFileReader file;
   bool opened = false;
-  ReplayFeed feed{client, [] { return false; }, VideoFraming::kByteStream, true};
-  RecordReplay reader{client, file, feed};
+  ReplayFeed feed{client.ReplayTargetOf(), [] { return false; }, VideoFraming::kByteStream, true};
+  RecordReplay reader{client.ReplayTargetOf(), file, feed};
 };
 
 TEST(RecordReplaySeek, FirstKeyFrameStrictlyLaterThanTheTarget) {
@@ -121,7 +116,7 @@ TEST_P(RecordReplayTest, FeedsTheStreamEndsItOnceAndSeeksToTheNextKeyFrame) {
   EXPECT_EQ(Bytes(video.begin() + static_cast<std::ptrdiff_t>(expected.size()),
                   video.begin() + static_cast<std::ptrdiff_t>(expected.size()) + 6),
             (Bytes{0, 0, 0, 1, 0x09, 0xF0}));
-  EXPECT_EQ(rig.client.replay.current_seconds, 5u);  // last picture at 5.5 s
+  EXPECT_EQ(rig.Replay().CurrentSeconds(), 5u);  // last picture at 5.5 s
 
   // Waiting at the end reports nothing more.
   for (int i = 0; i < 20; ++i) rig.reader.Step();
@@ -136,7 +131,7 @@ TEST_P(RecordReplayTest, FeedsTheStreamEndsItOnceAndSeeksToTheNextKeyFrame) {
   rig.client.audio_conduit->Write(reinterpret_cast<const uint8_t*>("old"), 3, false);
   rig.Seek(0);
   rig.reader.Step();
-  EXPECT_FALSE(rig.client.replay.seek_pending);
+  EXPECT_FALSE(rig.Replay().SeekPending());
   EXPECT_FALSE(rig.reader.AtEnd());
   EXPECT_EQ(rig.client.audio_conduit->GetUsed(), 0u);
   EXPECT_EQ(rig.file.Position(), index[1].offset);
@@ -144,7 +139,7 @@ TEST_P(RecordReplayTest, FeedsTheStreamEndsItOnceAndSeeksToTheNextKeyFrame) {
   const Bytes sps = Rig::Drain(*rig.client.video_conduit);
   ASSERT_GE(sps.size(), 4u);
   EXPECT_EQ(sps[3] & 0x1F, 7);
-  EXPECT_EQ(rig.client.replay.current_seconds, (index[1].tick - first) / 1000);
+  EXPECT_EQ(rig.Replay().CurrentSeconds(), (index[1].tick - first) / 1000);
 
   // Past the last key frame there is nowhere to go: the position shows the target and
   // reading goes on where it was.
@@ -152,9 +147,9 @@ TEST_P(RecordReplayTest, FeedsTheStreamEndsItOnceAndSeeksToTheNextKeyFrame) {
   const uint32_t beyond = (index.back().tick - first + 999) / 1000;
   rig.Seek(beyond);
   rig.reader.Step();
-  EXPECT_FALSE(rig.client.replay.seek_pending);
+  EXPECT_FALSE(rig.Replay().SeekPending());
   EXPECT_GT(rig.file.Position(), at);
-  EXPECT_EQ(rig.client.replay.current_seconds, beyond);
+  EXPECT_EQ(rig.Replay().CurrentSeconds(), beyond);
 
   rig.PlayToEnd();
   EXPECT_EQ(qvtest::NotifyLog::Get().Count(NOTIFY_REPLAY_END), 2u);  // a second arrival at the end
@@ -185,7 +180,7 @@ TEST(RecordReplaySound, PlaysOnlyAtNormalSpeedWithSoundOnAndADevice) {
   };
   for (const auto& c : cases) {
     Rig rig(dir.File("s.h264"));
-    rig.client.replay.speed = c.speed;
+    qvtest::SetSpeed(rig.Replay(), c.speed);
     rig.client.play_audio = c.play_audio;
     rig.client.sound_unavailable = c.unavailable;
     rig.PlayToEnd();
@@ -197,10 +192,12 @@ TEST(ReplayFeedSound, PiecesFitTheSmallConduitAndWaitingGivesUp) {
   LibraryContext context;
   NetClient client(context);
   client.play_audio = true;
+  ASSERT_TRUE(qvtest::MakeConduits(client));
   client.audio_conduit = std::make_unique<CBufferConduit>();
   ASSERT_TRUE(client.audio_conduit->Create(kReplayAudioConduitBytes, false, kConduitLowWater, false));
+  ReplayControl& replay = client.display_control.replay;
   std::atomic<bool> stop{false};
-  ReplayFeed feed(client, [&] { return stop.load(); }, VideoFraming::kByteStream, true);
+  ReplayFeed feed(client.ReplayTargetOf(), [&] { return stop.load(); }, VideoFraming::kByteStream, true);
 
   // A player that takes 800 bytes at a time, as the sound thread does.
   Bytes played;
@@ -234,10 +231,10 @@ TEST(ReplayFeedSound, PiecesFitTheSmallConduitAndWaitingGivesUp) {
     std::function<void()> undo;
   } reasons[] = {
       {"stop", [&] { stop = true; }, [&] { stop = false; }},
-      {"seek", [&] { client.replay.seek_pending = true; }, [&] { client.replay.seek_pending = false; }},
+      {"seek", [&] { replay.RequestSeek(1); }, [&] { replay.SeekDone(1); }},
       {"device gone", [&] { client.sound_unavailable = true; }, [&] { client.sound_unavailable = false; }},
       {"sound off", [&] { client.play_audio = false; }, [&] { client.play_audio = true; }},
-      {"speed", [&] { client.replay.speed = 1; }, [&] { client.replay.speed = 0; }},
+      {"speed", [&] { replay.Faster(); }, [&] { replay.NormalSpeed(); }},
   };
   for (const auto& r : reasons) {
     std::thread later([&] {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "netclient/client/net_client.h"
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/codec/voiceengine.h"
 #include "netclient/media/record/record_format.h"
@@ -19,21 +20,24 @@
 #include "platform/window_registry.h"
 #include "tests/codec/test_media.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/replay_speed.h"
 
 namespace qvtest {
 
 using Bytes = std::vector<uint8_t>;
 
-// Sleeping advances the tick clock and gives up a little real time, so the display's pacing
-// takes no time and the threads' millisecond retries do not keep a core busy.
-class SteppingClock : public FakeClock {
- public:
-  SteppingClock() : FakeClock(500000) {}
-  void Sleep(uint32_t ms) override {
-    FakeClock::Sleep(ms);
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-};
+// Makes the two conduits of a file client, large enough to take a whole test file, and gives
+// it a time line longer than any test file, so that the readers' seeks are tried even at
+// targets the exports would cut to the file's length.
+inline constexpr uint32_t kTimelineSeconds = 3600;
+inline bool MakeConduits(qvnet::NetClient& client, uint32_t first_tick = 0) {
+  using qvnet::CBufferConduit;
+  client.video_conduit = std::make_unique<CBufferConduit>();
+  client.audio_conduit = std::make_unique<CBufferConduit>();
+  client.display_control.replay.SetTimeline(first_tick, kTimelineSeconds);
+  return client.video_conduit->Create(qvnet::kVideoConduitBytes, false, qvnet::kConduitLowWater, true) &&
+         client.audio_conduit->Create(qvnet::kLiveAudioConduitBytes, false, qvnet::kConduitLowWater, false);
+}
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "netclient/stream/interleaved_reader.h"
+#include "netclient/wire/interleaved_reader.h"
 
 namespace qvnet {
 namespace {

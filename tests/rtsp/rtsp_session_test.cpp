@@ -93,7 +93,7 @@ TEST_F(RtspSessionTest, TcpWithoutChallengeSendsExactTextsAndTakesTheDescription
   EXPECT_EQ(client_->height, 144);
   EXPECT_EQ(client_->frame_rate, 10);
   EXPECT_EQ(client_->bit_rate, 256 * 1024);
-  EXPECT_EQ(client_->video_payload_type, kPayloadH264);
+  EXPECT_EQ(client_->video_payload_type, kPayloadTypeH264);
   EXPECT_EQ(client_->audio_codec, 1);  // PCMA
 }
 

@@ -6,10 +6,10 @@
 #include <climits>
 #include <string>
 
-#include "netclient/stream/rtsp_answer.h"
-#include "netclient/stream/rtsp_digest.h"
-#include "netclient/stream/rtsp_requests.h"
-#include "netclient/stream/scan_ints.h"
+#include "netclient/wire/rtsp_answer.h"
+#include "netclient/wire/rtsp_digest.h"
+#include "netclient/wire/rtsp_requests.h"
+#include "netclient/wire/scan_ints.h"
 #include "platform/md5.h"
 
 namespace qvnet {

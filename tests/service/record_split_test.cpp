@@ -11,10 +11,11 @@
 #include <string>
 #include <thread>
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/text_log.h"
 #include "tests/core/core_test_support.h"
+#include "tests/support/poll.h"
 #include "tests/support/camera_helpers.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/recording_readback.h"
@@ -95,20 +96,15 @@ class RecordSplitTest : public coretest::TempHome {
 
   // Runs the core thread's queued work (the library's notifications) until `done` holds.
   bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() >= deadline) return false;
-      core_->Loop().RunPending();
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return qvtest::PollUntil(
+        [&] {
+          core_->Loop().RunPending();
+          return done();
+        },
+        timeout_ms);
   }
 
-  nvr::DeviceEntry Gate() {
-    nvr::DeviceLock lock = core_->State().devices.Lock();
-    const nvr::DeviceEntry* e = core_->State().devices.FindById(1);
-    return e != nullptr ? *e : nvr::DeviceEntry{};
-  }
+  nvr::DeviceEntry Gate() { return core_->Device(1).value_or(nvr::DeviceEntry{}); }
   std::string FileAt(const char* time) {
     return Path("c") + "/QV_Record/Normal/2015-03-09/Gate(127.0.0.1_" +
            std::to_string(camera_->Port()) + ")_1_2015_03_09_" + time + ".h264";

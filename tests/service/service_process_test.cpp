@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "netclient/include/QVNetClient.h"
-#include "nvr/core/config_ini.h"
-#include "nvr/core/db_setup.h"
-#include "nvr/core/recorder_db.h"
-#include "nvr/core/text_log.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/store/recorder_db.h"
+#include "nvr/core/store/text_log.h"
 #include "platform/endpoint.h"
 #include "platform/memory_window_sink.h"
 #include "platform/window_registry.h"

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "nvr/app/setup_commands.h"
-#include "nvr/core/config_ini.h"
-#include "nvr/core/db_setup.h"
-#include "nvr/core/ini_file.h"
-#include "nvr/core/recorder_db.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/config_ini.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/store/ini_file.h"
+#include "nvr/core/store/recorder_db.h"
+#include "nvr/core/store/settings_files.h"
 #include "tests/core/core_test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "nvr/core/exit_restore.h"
+#include "nvr/core/engine/exit_restore.h"
 #include "platform/endpoint.h"
 #include "tests/core/core_test_support.h"
 #include "tests/service/child_process.h"

@@ -1,7 +1,7 @@
 // The watchdog's decisions on a hand-moved tick, and its command line.
 #include <gtest/gtest.h>
 
-#include "nvr/core/exit_restore.h"
+#include "nvr/core/engine/exit_restore.h"
 #include "nvr/watchdog/heartbeat_watch.h"
 
 namespace {

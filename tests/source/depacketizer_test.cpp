@@ -9,9 +9,9 @@
 
 #include "netclient/media/conduit/buffer_conduit.h"
 #include "netclient/media/record/record_pair.h"
-#include "netclient/stream/audio_depacketizer.h"
-#include "netclient/stream/h264_depacketizer.h"
-#include "netclient/stream/jpeg_depacketizer.h"
+#include "netclient/wire/audio_depacketizer.h"
+#include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/jpeg_depacketizer.h"
 #include "tests/source/source_test_support.h"
 
 namespace qvnet {
@@ -38,7 +38,7 @@ class DepacketizerTest : public ::testing::Test {
   }
 
   PacketContext Ctx(MediaTransport transport, qvp::Tick now = 0, MediaOutput* media = nullptr) {
-    return PacketContext{client_, transport, &record_, media == nullptr ? &media_ : media, &jpeg_, &span_, now};
+    return PacketContext{client_, transport, &record_, media == nullptr ? &media_ : media, &jpeg_, &span_, now, &fua_};
   }
   bool H264(MediaTransport transport, const Bytes8& packet, qvp::Tick now = 0) {
     return HandleH264Packet(Ctx(transport, now), packet.data(), packet.size());
@@ -59,6 +59,7 @@ class DepacketizerTest : public ::testing::Test {
   std::string path_ = dir_.File("unit.h264");
   RecordPair record_{[](int) {}};
   JpegAssembly jpeg_;
+  FuAssembly fua_;
   KeyFrameSpan span_;
 };
 
@@ -137,6 +138,61 @@ TEST_F(DepacketizerTest, FuAFragmentsJoinIntoOneNalUnitAndAreRecordedAsSent) {
   EXPECT_EQ(r.index[0].tick, r.frames[0].header.tick);
 }
 
+// A unit that lost a fragment must reach neither the display nor a file as a broken NAL unit;
+// the units around it are passed on as usual.
+TEST_F(DepacketizerTest, FuAUnitsThatLostAFragmentAreDroppedWhole) {
+  const Bytes8 sps = RtpPacket({0x67, 0x42, 0x00, 0x1E});
+  const Bytes8 start = RtpPacket({0x5C, 0x85, 1, 2});  // IDR, NRI 2: start
+  const Bytes8 middle = RtpPacket({0x5C, 0x05, 3, 4});
+  const Bytes8 end = RtpPacket({0x5C, 0x45, 5});
+  const Bytes8 slice = RtpPacket({0x41, 0x9A, 0x10});  // a single non-IDR slice
+  const Bytes8 whole_idr = Cat({kStart, {0x45, 1, 2, 3, 4, 5}});
+  struct Case {
+    const char* name;
+    std::vector<Bytes8> packets;
+    std::vector<bool> taken;
+    Bytes8 video;  // what reaches the conduit, and the recording
+  };
+  // Each stream starts with a sequence parameter set, so that every recording has its key frame.
+  const Case cases[] = {
+      {"continuations without their start", {middle, end, start, middle, end}, {false, false, true, true, true},
+       whole_idr},
+      {"a new start before the end", {start, middle, start, middle, end}, {true, true, true, true, true}, whole_idr},
+      {"another packet before the end", {start, middle, slice, end}, {true, true, true, false},
+       Cat({kStart, {0x41, 0x9A, 0x10}})},
+      {"complete unit", {start, middle, end}, {true, true, true}, whole_idr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    media_.pieces.clear();
+    StartRecording();
+    ASSERT_TRUE(H264(MediaTransport::kTcp, sps));
+    std::vector<bool> taken;
+    for (const Bytes8& p : c.packets) taken.push_back(H264(MediaTransport::kTcp, p));
+    EXPECT_EQ(taken, c.taken);
+    const Bytes8 video = Cat({kStart, {0x67, 0x42, 0x00, 0x1E}, c.video});
+    EXPECT_EQ(media_.VideoBytes(), video);
+    const qvtest::Recording r = StopAndRead();
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.VideoBytes(), video);
+  }
+}
+
+// The assembly holds at most kFuAssemblyCapacity bytes: a larger unit is dropped whole and the
+// next one comes through.
+TEST_F(DepacketizerTest, FuAUnitLargerThanTheAssemblyIsDropped) {
+  const Bytes8 big(60000, 0x11);
+  const size_t fragments = kFuAssemblyCapacity / big.size() + 1;
+  ASSERT_TRUE(H264(MediaTransport::kUdp, RtpPacket(Cat({{0x7C, 0x85}, big}))));
+  bool taken = true;
+  for (size_t i = 1; i < fragments && taken; ++i) taken = H264(MediaTransport::kUdp, RtpPacket(Cat({{0x7C, 0x05}, big})));
+  EXPECT_FALSE(taken) << "the fragment that does not fit drops the unit";
+  EXPECT_FALSE(H264(MediaTransport::kUdp, RtpPacket(Cat({{0x7C, 0x45}, {1}})))) << "its end has no start any more";
+  EXPECT_TRUE(media_.pieces.empty());
+  ASSERT_TRUE(H264(MediaTransport::kUdp, RtpPacket({0x7C, 0xC5, 9})));
+  EXPECT_EQ(media_.VideoBytes(), Cat({kStart, {0x65, 9}}));
+}
+
 TEST_F(DepacketizerTest, UnusablePacketsAreDroppedWithoutTrace) {
   struct Case {
     const char* name;
@@ -177,7 +233,7 @@ TEST_F(NvrDepacketizerTest, RecordsWithoutConduitAndWithoutPictureSize) {
 
 TEST_F(DepacketizerTest, KeyFrameSpanEstimate) {
   const Bytes8 sps = RtpPacket({0x67, 0x42});
-  const Bytes8 idr_end = RtpPacket({0x7C, 0x45, 0x01});
+  const Bytes8 idr_end = RtpPacket({0x7C, 0xC5, 0x01});  // a whole IDR slice in one FU-A
   client_.frame_rate = 25;  // 40 ms per frame
   ASSERT_TRUE(H264(MediaTransport::kUdp, idr_end, 500));  // no SPS yet: nothing to measure
   EXPECT_EQ(client_.key_frame_span.load(), 0);

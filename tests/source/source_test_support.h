@@ -18,7 +18,7 @@
 
 #include "netclient/include/QVNetClient.h"
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/media_output.h"
+#include "netclient/wire/media_output.h"
 #include "netclient/stream/stream_client.h"
 #include "tests/support/note_client.h"
 #include "tests/support/poll.h"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/tick_clock.h"
@@ -24,6 +25,18 @@ class FakeClock : public qvp::Clock {
 
  private:
   std::atomic<qvp::Tick> now_;
+};
+
+// Sleeping advances the fake clock as usual and also gives up a little real time, so the
+// display's pacing takes no time and threads that poll in 1 ms or 100 ms sleeps do not keep a
+// core busy.
+class SteppingClock : public FakeClock {
+ public:
+  explicit SteppingClock(qvp::Tick start = 500000) : FakeClock(start) {}
+  void Sleep(uint32_t ms) override {
+    FakeClock::Sleep(ms);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 };
 
 }  // namespace qvtest

@@ -13,7 +13,7 @@
 #include "netclient/include/QVNetClient.h"
 #include "netclient/stream/library_context.h"
 #include "netclient/stream/stream_client.h"
-#include "netclient/stream/stream_flavor.h"
+#include "netclient/wire/stream_flavor.h"
 
 namespace qvtest {
 
@@ -23,7 +23,7 @@ class NoteClient : public qvnet::StreamClient {
  public:
   NoteClient(qvnet::LibraryContext& context, const qvnet::StreamFlavor& flavor, uint16_t port, int16_t transport_kind)
       : StreamClient(context, flavor) {
-    transport = transport_kind;
+    qvnet::TransportOf(transport_kind, &transport);
     address.host = "127.0.0.1";
     address.port = port;
     address.text = "127.0.0.1:" + std::to_string(port);

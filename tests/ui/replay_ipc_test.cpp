@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "nvr/core/db_setup.h"
-#include "nvr/core/recorder_core.h"
-#include "nvr/core/settings_files.h"
+#include "nvr/core/store/db_setup.h"
+#include "nvr/core/engine/recorder_core.h"
+#include "nvr/core/store/settings_files.h"
 #include "platform/endpoint.h"
 #include "replay/core/replay_launch.h"
 #include "tests/core/fake_recording_library.h"

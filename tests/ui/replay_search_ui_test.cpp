@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "nvr/core/exit_restore.h"
+#include "nvr/core/engine/exit_restore.h"
 #include "replay/core/replay_launch.h"
 #include "replay/ui/endpoint_listener.h"
 #include "replay/ui/result_list.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "nvr/core/recording_manager.h"
+#include "nvr/core/engine/recording_manager.h"
 #include "replay/core/catalogue_search.h"
 #include "tests/support/temp_dir.h"
 

@@ -170,6 +170,8 @@ std::vector<TalkRecord> Camera::TalkFrames() const {
 
 Bytes Camera::TalkVoice() const { return context_ ? context_->log.TalkVoice() : Bytes{}; }
 
+size_t Camera::TalkSessionsEnded() const { return context_ ? context_->log.TalkSessionsEnded() : 0; }
+
 CameraState Camera::State() const {
   return context_ ? context_->State() : DefaultCameraState(options_.width, options_.height);
 }

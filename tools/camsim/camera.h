@@ -58,6 +58,8 @@ class Camera {
   std::vector<SessionMedia> Media() const;
   std::vector<TalkRecord> TalkFrames() const;
   Bytes TalkVoice() const;
+  // Talk connections that have ended: everything their client sent is in TalkFrames().
+  size_t TalkSessionsEnded() const;
   CameraState State() const;
   size_t PlayingSessions() const;
   size_t EventChannels() const;

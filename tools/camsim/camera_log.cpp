@@ -153,6 +153,16 @@ std::vector<TalkRecord> CameraLog::TalkFrames() const {
   return talk_;
 }
 
+void CameraLog::TalkEnded() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++talk_sessions_ended_;
+}
+
+size_t CameraLog::TalkSessionsEnded() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return talk_sessions_ended_;
+}
+
 Bytes CameraLog::TalkVoice() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return talk_voice_;

@@ -67,11 +67,14 @@ class CameraLog {
   void Video(int session, uint32_t rtp_timestamp, const AccessUnit& unit);
   void Audio(int session, uint32_t rtp_timestamp, const Bytes& payload);
   void Talk(const TalkRecord& record, const uint8_t* voice_frame, size_t size);
+  // A talk connection ended (closed by the client, or a stream that could not be followed).
+  void TalkEnded();
 
   std::vector<RequestRecord> Requests() const;
   std::vector<SessionMedia> Media() const;
   std::vector<TalkRecord> TalkFrames() const;
   Bytes TalkVoice() const;  // received voice frames back to back
+  size_t TalkSessionsEnded() const;
 
  private:
   struct FileCloser {
@@ -99,6 +102,7 @@ class CameraLog {
   std::vector<SessionFiles> files_;
   std::vector<TalkRecord> talk_;
   Bytes talk_voice_;
+  size_t talk_sessions_ended_ = 0;
   File request_file_;
   File talk_file_;
 };

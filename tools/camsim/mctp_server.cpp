@@ -101,6 +101,10 @@ bool MctpSession::OnTalk(const MctpMessage& message, bool* talk_back) {
 }
 
 void MctpSession::ServeTalk(std::string pending, bool talk_back) {
+  struct Ended {
+    CameraLog& log;
+    ~Ended() { log.TalkEnded(); }
+  } ended{context_.log};
   TalkFrameReader reader([&](uint32_t length, uint32_t tick, const uint8_t* voice, bool valid) {
     context_.log.Talk({qvp::TickCount(), length, tick, valid}, voice, length);
   });

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "netclient/media/record/record_reader.h"
-#include "netclient/stream/avi_reader.h"
+#include "netclient/replay/avi_reader.h"
 
 namespace qvplay {
 namespace {

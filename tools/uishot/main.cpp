@@ -14,7 +14,7 @@
 #include <string>
 
 #include "netclient/include/QVNetClient.h"
-#include "nvr/core/strings.h"
+#include "nvr/core/engine/strings.h"
 #include "platform/folder.h"
 #include "replay/ui/event_wait.h"
 #include "replay/ui/replay_window.h"

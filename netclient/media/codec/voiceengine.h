@@ -22,13 +22,16 @@ struct alignas(8) VoiceState {
   unsigned char bytes[kVoiceStateSize];
 };
 
-// Codec numbers.
-inline constexpr int16_t kVoiceAlaw = 1;
-inline constexpr int16_t kVoiceUlaw = 2;
-inline constexpr int16_t kVoiceG726_16 = 4;
-inline constexpr int16_t kVoiceG726_24 = 5;
-inline constexpr int16_t kVoiceG726_32 = 6;
-inline constexpr int16_t kVoiceG726_40 = 7;
+// Audio codec numbers: what the reset calls take, and what the RTSP set-up, the record files
+// (frame kind and header codec byte) and the talk request carry. 0 is no codec announced.
+enum VoiceCodec : int16_t {
+  kVoiceAlaw = 1,
+  kVoiceUlaw = 2,
+  kVoiceG726_16 = 4,  // kbit/s
+  kVoiceG726_24 = 5,
+  kVoiceG726_32 = 6,
+  kVoiceG726_40 = 7,
+};
 
 inline constexpr size_t kVoiceHeaderSize = 4;
 inline constexpr uint16_t kVoiceFrameTag = 0x0100;

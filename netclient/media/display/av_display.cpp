@@ -1,23 +1,23 @@
 #include "netclient/media/display/av_display.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "netclient/media/display/jpeg_snapshot.h"
-#include "netclient/stream/net_client.h"
 #include "platform/tick_clock.h"
 #include "platform/window_registry.h"
 
 namespace qvnet {
 
-CAVDisplay::CAVDisplay(NetClient& client, CBufferConduit& conduit, OverlayCallback overlay)
-    : client_(client),
+CAVDisplay::CAVDisplay(DisplayControl& control, CBufferConduit& conduit, OverlayInputs overlay)
+    : control_(control),
       conduit_(conduit),
-      renderer_(CVideoRenderer::Hooks{overlay, &client,
-                                      [&client](int width, int height) {
-                                        client.window_width = width;
-                                        client.window_height = height;
+      overlay_(std::move(overlay)),
+      renderer_(CVideoRenderer::Hooks{DrawClientOverlay, const_cast<OverlayInputs*>(&overlay_),
+                                      [&control](int width, int height) {
+                                        control.window_width = width;
+                                        control.window_height = height;
                                       }}),
-      jpeg_mode_(client.video_payload_type.load() == kPayloadJpeg),
       h264_buffer_(kH264BufferBytes) {}
 
 CAVDisplay::~CAVDisplay() {
@@ -25,14 +25,14 @@ CAVDisplay::~CAVDisplay() {
   DestroyDecoder();
 }
 
-bool CAVDisplay::CreateDecoder() {
-  jpeg_mode_ = client_.video_payload_type.load() == kPayloadJpeg;
+bool CAVDisplay::CreateDecoder(const VideoFormat& format) {
+  format_ = format;
+  jpeg_mode_ = format.jpeg;
   return jpeg_mode_ ? CreateJpeg() : CreateH264();
 }
 
 bool CAVDisplay::CreateH264() {
-  const bool ok = h264_.Create(client_.width.load(), client_.height.load(),
-                               H264BufferCount(client_.bit_rate.load()));
+  const bool ok = h264_.Create(format_.width, format_.height, H264BufferCount(format_.buffer_figure));
   has_decoder_ = ok;
   if (ok) StoreWindowSize();
   return ok;
@@ -41,7 +41,7 @@ bool CAVDisplay::CreateH264() {
 bool CAVDisplay::CreateJpeg() {
   if (jpeg_buffer_.size() != kJpegBufferBytes) jpeg_buffer_.assign(kJpegBufferBytes, 0);
   last_jpeg_length_ = 0;
-  const bool ok = jpeg_.Create(client_.width.load(), client_.height.load());
+  const bool ok = jpeg_.Create(format_.width, format_.height);
   has_decoder_ = ok;
   return ok;
 }
@@ -49,10 +49,10 @@ bool CAVDisplay::CreateJpeg() {
 void CAVDisplay::StoreWindowSize() {
   int width = 0;
   int height = 0;
-  const qvp::WindowHandle window = client_.display_window.load();
+  const qvp::WindowHandle window = control_.window.load();
   if (window != 0 && qvp::WindowClientSize(window, &width, &height)) {
-    client_.window_width = width;
-    client_.window_height = height;
+    control_.window_width = width;
+    control_.window_height = height;
   }
 }
 
@@ -80,7 +80,7 @@ void CAVDisplay::Stop() {
 int CAVDisplay::Refresh() { return renderer_.Refresh(); }
 
 void CAVDisplay::SetWindow(uint32_t window) {
-  client_.display_window = window;
+  control_.window = window;
   renderer_.SetWindow(window);
 }
 
@@ -100,7 +100,7 @@ void CAVDisplay::Thread() {
   } catch (...) {
     // Out of memory in a decoder or converter: the thread ends, the owner still stops it.
   }
-  client_.drawing = false;
+  control_.drawing = false;
 }
 
 void CAVDisplay::SleepWhileRunning(uint32_t ms) {
@@ -114,9 +114,9 @@ void CAVDisplay::SleepWhileRunning(uint32_t ms) {
 }
 
 qvcodec::DecodedPicture CAVDisplay::Prepare(const qvcodec::DecodedPicture& picture) {
-  client_.decoded_width = picture.width;
-  client_.decoded_height = picture.height;
-  if (!client_.rotate180.load()) return picture;
+  control_.decoded_width = picture.width;
+  control_.decoded_height = picture.height;
+  if (!control_.rotate180.load()) return picture;
   // The decoder may still predict from its picture: turn a copy, never the original.
   const qvcodec::DecodedPicture copy = turned_.CopyFrom(ViewOf(picture));
   if (copy.y != nullptr) Rotate180(copy);
@@ -126,12 +126,12 @@ qvcodec::DecodedPicture CAVDisplay::Prepare(const qvcodec::DecodedPicture& pictu
 void CAVDisplay::Draw(const qvcodec::DecodedPicture& picture) {
   // The flag goes up before the view flag is read: QVNET_ClientStopView clears the view
   // flag before it reads this one, so one of the two always sees the other.
-  client_.drawing = true;
-  if (client_.view.load() == 1) {
-    const qvp::WindowHandle window = client_.display_window.load();
-    if (window != 0) renderer_.Render(ViewOf(picture), window, client_.vertical_flip.load());
+  control_.drawing = true;
+  if (control_.view.load() == ViewState::kOn) {
+    const qvp::WindowHandle window = control_.window.load();
+    if (window != 0) renderer_.Render(ViewOf(picture), window, control_.vertical_flip.load());
   }
-  client_.drawing = false;
+  control_.drawing = false;
 }
 
 void CAVDisplay::WritePendingSnapshot() {
@@ -162,13 +162,13 @@ void CAVDisplay::PaceReplay(int32_t speed) {
 }
 
 void CAVDisplay::RunReplayControl() {
-  ReplayControl& rc = client_.replay;
+  ReplayControl& rc = control_.replay;
   bool was_paused = false;
-  while (rc.pause_state.load() == 1 && !Stopping()) {
+  while (rc.State() == PauseState::kPaused && !Stopping()) {
     was_paused = true;
-    if (rc.seek_while_paused.exchange(false)) {
+    if (rc.TakeSeekWhilePaused()) {
       // Show one picture of the new place once the reader got there.
-      for (int i = 0; i < kSeekWaitPolls && rc.seek_pending.load() && !Stopping(); ++i) {
+      for (int i = 0; i < kSeekWaitPolls && rc.SeekPending() && !Stopping(); ++i) {
         qvp::SleepMs(kPausePollMs);
       }
       break;
@@ -176,18 +176,18 @@ void CAVDisplay::RunReplayControl() {
     WritePendingSnapshot();
     qvp::SleepMs(kPausePollMs);
   }
-  if (rc.pause_state.load() == 2) {
+  if (rc.State() == PauseState::kStepping) {
     while (!Stopping()) {
       WritePendingSnapshot();
       qvp::SleepMs(kPausePollMs);
-      if (rc.step_request.exchange(false)) break;
-      if (rc.pause_state.load() != 2) break;
+      if (rc.TakeStepRequest()) break;
+      if (rc.State() != PauseState::kStepping) break;
     }
     replay_pacer_.Rebase(qvp::TickCount());
     return;
   }
   if (was_paused) replay_pacer_.Rebase(qvp::TickCount());
-  if (!jpeg_mode_) PaceReplay(rc.speed.load());
+  if (!jpeg_mode_) PaceReplay(rc.Speed());
 }
 
 }  // namespace qvnet

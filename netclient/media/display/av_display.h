@@ -4,9 +4,11 @@
 // and paces the pictures: by arrival for live video, by frame rate and speed for replay,
 // where it also carries out pause, single step and seek-while-paused.
 //
-// The owner (a stream source or the file source) creates it bound to the client and the
-// conduit, creates the decoder, starts the thread, and later stops it and destroys the
-// decoder; the thread never touches the network or a file other than snapshots.
+// The owner (a stream source or the file source) creates it bound to the client's display
+// control (display_control.h), the conduit and the overlay's inputs, creates the decoder for
+// the stream's video format, starts the thread, and later stops it and destroys the decoder;
+// the thread never touches the network or a file other than snapshots, and reads nothing of
+// the client beyond what it was handed.
 #pragma once
 
 #include <atomic>
@@ -18,6 +20,7 @@
 #include "netclient/media/codec/decoder_locks.h"
 #include "netclient/media/conduit/buffer_conduit.h"
 #include "netclient/media/display/client_overlay.h"
+#include "netclient/media/display/display_control.h"
 #include "netclient/media/display/display_pacing.h"
 #include "netclient/media/display/rotate.h"
 #include "netclient/media/display/video_renderer.h"
@@ -25,7 +28,15 @@
 
 namespace qvnet {
 
-class NetClient;
+// What the decoder is made for: the stream's codec and the figures the camera (or the file)
+// announced. The picture size and buffer figure are decoder hints; the frame rate paces replay.
+struct VideoFormat {
+  bool jpeg = false;  // motion JPEG, else H.264
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t buffer_figure = 0;  // the bit-rate field: picks the decoder's picture buffers
+  int32_t frame_rate = 0;
+};
 
 class CAVDisplay : public qvp::JThread {
  public:
@@ -38,16 +49,15 @@ class CAVDisplay : public qvp::JThread {
   static constexpr uint32_t kPausePollMs = 100;
   static constexpr int kSeekWaitPolls = 10;
 
-  // The overlay callback gets the client as its user value.
-  CAVDisplay(NetClient& client, CBufferConduit& conduit,
-             OverlayCallback overlay = DrawClientOverlay);
+  // `control` and `conduit` (and what `overlay` points at) outlive the display.
+  CAVDisplay(DisplayControl& control, CBufferConduit& conduit, OverlayInputs overlay = {});
   ~CAVDisplay() override;
   CAVDisplay(const CAVDisplay&) = delete;
   CAVDisplay& operator=(const CAVDisplay&) = delete;
 
-  // Owner operations. CreateDecoder picks the decoder by the client's payload type (26:
-  // motion JPEG, else H.264) and must come before StartThread.
-  bool CreateDecoder();
+  // Owner operations. CreateDecoder makes the decoder for `format` (kept for the decoders the
+  // thread makes again later) and must come before StartThread.
+  bool CreateDecoder(const VideoFormat& format);
   int StartThread();
   // Sets the stop flag and waits for the thread.
   void Stop();
@@ -94,9 +104,11 @@ class CAVDisplay : public qvp::JThread {
   // Writes a pending snapshot of the last picture shown.
   void WritePendingSnapshot();
 
-  NetClient& client_;
+  DisplayControl& control_;
   CBufferConduit& conduit_;
+  const OverlayInputs overlay_;  // before the renderer, whose hook points at it
   CVideoRenderer renderer_;
+  VideoFormat format_;
 
   std::atomic<bool> stop_{false};
   std::atomic<bool> has_decoder_{false};

@@ -2,7 +2,6 @@
 #include "netclient/media/codec/h264dec.h"
 #include "netclient/media/codec/mjpegdec.h"
 #include "netclient/media/display/av_display.h"
-#include "netclient/stream/net_client.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {
@@ -16,24 +15,24 @@ constexpr int32_t kLongSpan = 9;
 }  // namespace
 
 void CAVDisplay::RunH264() {
-  const int32_t rate = EffectiveFrameRate(client_.frame_rate.load());
+  const int32_t rate = EffectiveFrameRate(format_.frame_rate);
   live_.Reset(static_cast<uint32_t>(1000 / rate));
   replay_pacer_.Start(rate, qvp::TickCount());
-  client_.key_frame_span = 0;
+  if (control_.key_frame_span != nullptr) *control_.key_frame_span = 0;
   int32_t threshold = kDefaultThreshold;
   while (!Stopping()) {
     int32_t backlog = 0;
     const uint32_t n = ReadH264(&backlog, &threshold);
     if (n == 0) continue;
-    if (client_.view.load() != 1) {
+    if (control_.view.load() != ViewState::kOn) {
       // Nothing is shown: no decoder, the data is dropped. Back on view the stream starts
       // again from whatever comes, so catch up at once.
       DropDecoder();
       live_.catch_up = true;
-      client_.drawing = false;
+      control_.drawing = false;
       continue;
     }
-    if (client_.file_mode) DropDecoderAfterSeek();
+    if (control_.file_mode) DropDecoderAfterSeek();
     if (!h264_.Valid() && !CreateH264()) continue;
     if (!DecodeH264(n, backlog)) return;
   }
@@ -42,7 +41,7 @@ void CAVDisplay::RunH264() {
 void CAVDisplay::DropDecoderAfterSeek() {
   // The bytes read now come from the new place; the parser may still hold part of a picture
   // of the old one, which would come out first as a damaged picture.
-  const uint32_t generation = client_.replay.seek_generation.load();
+  const uint32_t generation = control_.replay.SeekGeneration();
   if (generation == seen_seek_generation_) return;
   seen_seek_generation_ = generation;
   DropDecoder();
@@ -50,12 +49,12 @@ void CAVDisplay::DropDecoderAfterSeek() {
 
 uint32_t CAVDisplay::ReadH264(int32_t* backlog, int32_t* threshold) {
   uint32_t n = 0;
-  if (client_.file_mode) {
+  if (control_.file_mode) {
     n = conduit_.Read(h264_buffer_.data(), kReplayChunkBytes, nullptr, kReadWaitMs);
   } else {
     const int32_t queued = static_cast<int32_t>(conduit_.GetMessageCount());
-    client_.queued_pictures = queued;
-    const int32_t span = client_.key_frame_span.load();
+    control_.queued_pictures = queued;
+    const int32_t span = control_.key_frame_span == nullptr ? 0 : control_.key_frame_span->load();
     *backlog = queued - span;
     if (*backlog > 0) {
       live_.catch_up = true;
@@ -90,16 +89,16 @@ bool CAVDisplay::DecodeH264(uint32_t n, int32_t backlog) {
 void CAVDisplay::ShowH264Picture(const qvcodec::DecodedPicture& decoded, int32_t backlog) {
   const qvcodec::DecodedPicture picture = Prepare(decoded);
   if (picture.y == nullptr) return;
-  if (!client_.file_mode) PaceLive(backlog);
+  if (!control_.file_mode) PaceLive(backlog);
   Draw(picture);
   last_picture_ = picture;
   WritePendingSnapshot();
-  client_.shown_frames.fetch_add(1);
-  if (client_.file_mode) RunReplayControl();
+  control_.shown_frames.fetch_add(1);
+  if (control_.file_mode) RunReplayControl();
 }
 
 void CAVDisplay::RunJpeg() {
-  replay_pacer_.Start(EffectiveFrameRate(client_.frame_rate.load()), qvp::TickCount());
+  replay_pacer_.Start(EffectiveFrameRate(format_.frame_rate), qvp::TickCount());
   if (jpeg_buffer_.size() != kJpegBufferBytes) jpeg_buffer_.assign(kJpegBufferBytes, 0);
   while (!Stopping()) {
     uint32_t left = 0;
@@ -110,10 +109,10 @@ void CAVDisplay::RunJpeg() {
     }
     last_jpeg_length_ = 0;  // the buffer holds the new image now
     // Live: play faster while pictures queue up, normally otherwise.
-    const int32_t speed = client_.file_mode ? client_.replay.speed.load() : (left > 1 ? 1 : 0);
-    if (client_.view.load() != 1) {
+    const int32_t speed = control_.file_mode ? control_.replay.Speed() : (left > 1 ? 1 : 0);
+    if (control_.view.load() != ViewState::kOn) {
       DropDecoder();
-      client_.drawing = false;
+      control_.drawing = false;
       continue;
     }
     if (!jpeg_.Valid() && !CreateJpeg()) continue;
@@ -133,9 +132,9 @@ void CAVDisplay::ShowJpegPicture(const qvcodec::DecodedPicture& decoded, uint32_
   Draw(picture);
   last_jpeg_length_ = jpeg_length;
   WritePendingSnapshot();  // the image as received
-  client_.shown_frames.fetch_add(1);
+  control_.shown_frames.fetch_add(1);
   PaceReplay(speed);
-  if (client_.file_mode) RunReplayControl();
+  if (control_.file_mode) RunReplayControl();
 }
 
 }  // namespace qvnet

@@ -2,35 +2,37 @@
 
 #include <mutex>
 
-#include "netclient/stream/net_client.h"
 #include "platform/tick_clock.h"
 
 namespace qvnet {
 
-OverlayState OverlayStateOf(NetClient& client) {
+OverlayState OverlayStateOf(const OverlayInputs& in) {
   OverlayState state;
-  state.mask = client.region_display_mask.load();
-  {
-    std::lock_guard<std::mutex> lock(client.motion.lock);
+  if (in.control != nullptr) state.mask = in.control->region_display_mask.load();
+  if (in.motion != nullptr) {
+    MotionState& motion = *in.motion;
+    {
+      std::lock_guard<std::mutex> lock(motion.lock);
+      for (int i = 0; i < kOverlayRegions; ++i) {
+        const int32_t* r = motion.regions.rect[i];
+        state.regions[static_cast<size_t>(i)] = RegionRect{r[0], r[1], r[2], r[3]};
+      }
+    }
+    state.alarm_mask = motion.mask.load();
     for (int i = 0; i < kOverlayRegions; ++i) {
-      const int32_t* r = client.motion.regions.rect[i];
-      state.regions[static_cast<size_t>(i)] = RegionRect{r[0], r[1], r[2], r[3]};
+      state.alarm_ticks[static_cast<size_t>(i)] = motion.last_report[static_cast<size_t>(i)].load();
     }
   }
-  state.alarm_mask = client.motion.mask.load();
-  for (int i = 0; i < kOverlayRegions; ++i) {
-    state.alarm_ticks[static_cast<size_t>(i)] = client.motion.last_report[static_cast<size_t>(i)].load();
-  }
   state.now = qvp::TickCount();
-  state.recording = client.IsRecording();
+  state.recording = in.is_recording && in.is_recording();
   return state;
 }
 
 void DrawClientOverlay(const PixelView& back, void* user) {
   if (user == nullptr) return;
-  NetClient& client = *static_cast<NetClient*>(user);
-  if (client.display_window.load() == 0) return;
-  DrawOverlay(OverlayStateOf(client), back);
+  const OverlayInputs& in = *static_cast<const OverlayInputs*>(user);
+  if (in.control == nullptr || in.control->window.load() == 0) return;
+  DrawOverlay(OverlayStateOf(in), back);
 }
 
 }  // namespace qvnet

@@ -1,11 +1,8 @@
-// Snapshots: a decoded 4:2:0 picture written as a baseline JFIF JPEG (ITU-T T.81), and the
-// file writing shared with motion JPEG snapshots, which are written as received.
-//
-// The encoder is deliberately plain: quality fixed at half the T.81 Annex K example tables,
-// the Annex K.3 Huffman tables, every component sampled 1 x 1 (chroma repeated over its
-// 2 x 2 block), a floating-point AAN DCT. Sizes that are not a multiple of 8 are coded with
-// whole edge blocks filled by repeating the last column and line (decoders crop them by the
-// frame size), so nothing outside the planes is read.
+// Snapshots: a decoded 4:2:0 picture written as a baseline JFIF JPEG (ITU-T T.81) with 4:2:0
+// sampling by libjpeg-turbo's TurboJPEG API, and the file writing shared with motion JPEG
+// snapshots, which are written as received. Any picture size is taken: an odd side is padded
+// here, edges that are no multiple of the 16 x 16 MCU by the library; nothing outside the
+// picture's planes is read.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +14,9 @@
 
 namespace qvnet {
 
+// Quality of the snapshots (1..100, as libjpeg scales its tables).
+inline constexpr int kSnapshotQuality = 85;
+
 // The JPEG file of `picture`; empty for an invalid picture or one larger than 65535 on a side.
 std::vector<uint8_t> EncodeJpegSnapshot(const YuvView& picture);
 
@@ -26,9 +26,5 @@ bool WriteSnapshotFile(const std::string& path, const uint8_t* data, size_t size
 
 // EncodeJpegSnapshot + WriteSnapshotFile.
 bool WriteJpegSnapshot(const YuvView& picture, const std::string& path);
-
-// Quantisation tables as written to the file: entry k is the divisor of the coefficient at
-// zigzag position k. Table 0 is luminance, table 1 chrominance.
-const uint8_t* SnapshotQuantTable(int table);
 
 }  // namespace qvnet

@@ -1,0 +1,37 @@
+// G.711 and G.726 audio over RTP (RFC 3551): each packet becomes one voice frame (a 4-byte
+// header, then the payload as received) that is decoded for playback and recorded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "netclient/media/conduit/ci_conduit.h"
+#include "netclient/wire/rtp_packet.h"
+
+namespace qvnet {
+
+inline constexpr size_t kVoiceFrameHeaderBytes = 4;
+inline constexpr uint16_t kVoiceFrameTagValue = 0x0100;
+// The voice frame is built in place over the last four bytes of the RTP header (the SSRC),
+// so it starts here and is the packet length minus this long.
+inline constexpr size_t kVoiceFrameOffset = kRtpHeaderSize - kVoiceFrameHeaderBytes;
+// Longest audio packet the receivers read.
+inline constexpr size_t kMaxAudioPacket = 2048;
+// Audio queued beyond this is stale: the sound output fell behind, so the queue is emptied
+// before new samples go in.
+inline constexpr uint32_t kAudioBacklogBytes = 1024;
+
+// Takes one RTP packet apart. The RTP timestamp is kept, then bytes 8..11 of `packet` are
+// overwritten with the voice frame header {256, payload length / 2} (little-endian), so the
+// voice frame lies at packet + 8 without a copy. With the flavor's decode_audio the frame is
+// decoded through ctx.media and recorded only when it decodes; otherwise every packet is
+// recorded as received. False when the packet was dropped (shorter than the RTP header, or
+// not decodable).
+bool HandleAudioPacket(const PacketContext& ctx, uint8_t* packet, size_t length);
+
+// What a live MediaOutput does with decoded samples: nothing unless the client plays audio;
+// a backlog of more than kAudioBacklogBytes is thrown away first; then the samples go in as
+// one write (2 bytes each, no message end). False when the conduit refused them.
+bool QueueDecodedAudio(CIConduit& conduit, bool play_audio, const int16_t* samples, size_t count);
+
+}  // namespace qvnet
