@@ -16,12 +16,12 @@
 #include "netclient/include/QVNetClient.h"
 #include "nvr/core/engine/strings.h"
 #include "platform/folder.h"
-#include "replay/ui/event_wait.h"
+#include "uishared/event_wait.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_runner.h"
 #include "replay/ui/ui_texts.h"
-#include "replay/ui/video_area.h"
+#include "uishared/video_area.h"
 
 namespace {
 
@@ -61,21 +61,21 @@ int ShootReplay(const Options& o) {
   services.show_message = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
   replay::ReplayWindow window(std::move(services));
   window.show();
-  replay::RunEventsUntil([&] { return window.isVisible(); }, 2000);
+  qvui::RunEventsUntil([&] { return window.isVisible(); }, 2000);
   if (o.search) {
     bool finished = false;
     QObject::connect(&window, &replay::ReplayWindow::searchFinished, [&] { finished = true; });
     window.RunSearch();
-    if (!replay::RunEventsUntil([&] { return finished; }, 30000)) std::fprintf(stderr, "qv_uishot: the search did not end\n");
+    if (!qvui::RunEventsUntil([&] { return finished; }, 30000)) std::fprintf(stderr, "qv_uishot: the search did not end\n");
   }
   const int rows = window.Results()->Model()->rowCount();
   if (o.play_row > 0 && o.play_row <= rows) {
     const QString path = window.Results()->Model()->Row(o.play_row - 1)[replay::kColFileName];
     window.Results()->selectRow(o.play_row - 1);
     if (!window.OpenAndReport(path)) return 1;
-    replay::RunEventsUntil([&] { return !window.Video()->LastPicture().isNull(); }, 10000);
+    qvui::RunEventsUntil([&] { return !window.Video()->LastPicture().isNull(); }, 10000);
   }
-  replay::RunEventsUntil([] { return false; }, o.wait_ms);
+  qvui::RunEventsUntil([] { return false; }, o.wait_ms);
   const bool saved = window.grab().save(QString::fromStdString(o.out), "PNG");
   std::printf("%s: %s (%d rows)\n", o.out.c_str(), saved ? "saved" : "NOT SAVED", rows);
   window.EndProgram();

@@ -1,4 +1,4 @@
-#include "replay/ui/video_area.h"
+#include "uishared/video_area.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <mutex>
 
-namespace replay {
+namespace qvui {
 
 // The window as the library's threads see it. Every call may come from a library thread;
 // pictures are copied under the lock and the widget is asked, by a queued call, to repaint.
@@ -60,8 +60,6 @@ class VideoAreaSink : public qvp::WindowSink {
 };
 
 VideoArea::VideoArea(QWidget* parent) : QWidget(parent), sink_(std::make_shared<VideoAreaSink>(this)) {
-  setObjectName(QStringLiteral("videoArea_1001"));
-  setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(160, 120);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -135,4 +133,4 @@ void VideoArea::dropEvent(QDropEvent* event) {
   emit fileDropped(urls.first().toLocalFile());
 }
 
-}  // namespace replay
+}  // namespace qvui

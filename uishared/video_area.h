@@ -1,7 +1,8 @@
-// The video area: a black widget that the library draws into. It registers a window with the
-// process's window registry (platform/window_registry.h); the library's display thread asks
-// it for its size and hands it finished pictures, which the widget shows on its next paint.
-// It also takes dropped files (local files only, the first one) and reports double clicks.
+// The video area of both windowed programs: a black widget that the library draws into. It
+// registers a window with the process's window registry (platform/window_registry.h); the
+// library's display thread asks it for its size and hands it finished pictures, which the
+// widget shows on its next paint. It reports double clicks and, when its owner enables drops
+// (setAcceptDrops), dropped files (local files only, the first one).
 #pragma once
 
 #include <QImage>
@@ -10,7 +11,7 @@
 
 #include "platform/window_registry.h"
 
-namespace replay {
+namespace qvui {
 
 class VideoAreaSink;
 
@@ -53,4 +54,4 @@ class VideoArea : public QWidget {
   qvp::WindowHandle handle_ = 0;
 };
 
-}  // namespace replay
+}  // namespace qvui
