@@ -13,10 +13,11 @@ struct ColumnSpec {
   uint32_t header;
   int width;
 };
+// Wide enough for the longest state text ("Connected successfully") in the default font.
 constexpr ColumnSpec kColumns[kColumnCount] = {
     {nvr::kStrId, 50},          {nvr::kStrDevice, 120},      {nvr::kStrHostAddress, 120},
-    {nvr::kStrChannel, 70},     {nvr::kStrScheduleName, 100}, {nvr::kStrDeviceStatus, 120},
-    {nvr::kStrRecordingStatus, 100},
+    {nvr::kStrChannel, 70},     {nvr::kStrScheduleName, 110}, {nvr::kStrDeviceStatus, 170},
+    {nvr::kStrRecordingStatus, 120},
 };
 constexpr int kIdRole = Qt::UserRole + 1;
 

@@ -205,6 +205,7 @@ TEST_F(ServiceProcessTest, WithoutADatabaseTheServiceSaysSoAndEnds) {
   const std::string platform = std::getenv("QT_QPA_PLATFORM") != nullptr ? std::getenv("QT_QPA_PLATFORM") : "";
   unsetenv("DISPLAY");
   unsetenv("QT_QPA_PLATFORM");
+  unsetenv("WAYLAND_DISPLAY");
   EXPECT_EQ(servicetest::RunProgram({QV_NVR_BIN}, Path("window.out"), &output), 1);
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
   if (!platform.empty()) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);

@@ -2,8 +2,10 @@
 // them, over a program folder prepared beforehand (scripts/screenshots.sh).
 //
 //   qv_uishot replay OUT.png [--search] [--play N] [--wait-ms MS]
+//   qv_uishot recorder OUT.png [--live ROW] [--full-screen] [--tip] [--wait-ms MS]
 //
-// The language and drives come from $QV_NVR_HOME/config.ini as in the program itself.
+// The language and drives come from $QV_NVR_HOME/config.ini as in the program itself. The
+// recorder's options are in recorder_shot.cpp.
 // --search runs the default search (today, every drive from the first); --play N then plays
 // the N-th row (1-based) and waits for pictures; the window is grabbed after --wait-ms.
 #include <QApplication>
@@ -16,11 +18,12 @@
 #include "netclient/include/QVNetClient.h"
 #include "nvr/core/engine/strings.h"
 #include "platform/folder.h"
-#include "uishared/event_wait.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_runner.h"
 #include "replay/ui/ui_texts.h"
+#include "tools/uishot/recorder_shot.h"
+#include "uishared/event_wait.h"
 #include "uishared/video_area.h"
 
 namespace {
@@ -85,9 +88,15 @@ int ShootReplay(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "recorder") == 0) {
+    QApplication app(argc, argv);
+    return ShootRecorder(argc, argv);
+  }
   Options o;
   if (!Parse(argc, argv, &o)) {
-    std::fputs("usage: qv_uishot replay OUT.png [--search] [--play N] [--wait-ms MS]\n", stderr);
+    std::fputs("usage: qv_uishot replay OUT.png [--search] [--play N] [--wait-ms MS]\n"
+               "       qv_uishot recorder OUT.png [--live ROW] [--full-screen] [--tip] [--wait-ms MS]\n",
+               stderr);
     return 2;
   }
   QApplication app(argc, argv);
