@@ -27,6 +27,11 @@ class VideoAreaSink : public qvp::WindowSink {
     picture_ = std::move(copy);
     ++presented_;
     if (widget_ != nullptr) QMetaObject::invokeMethod(widget_, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    if (hook_) hook_();
+  }
+  void SetHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hook_ = std::move(hook);
   }
 
   void SetSize(int width, int height) {
@@ -57,6 +62,7 @@ class VideoAreaSink : public qvp::WindowSink {
   qvp::WindowSize size_;
   QImage picture_;
   uint64_t presented_ = 0;
+  std::function<void()> hook_;
 };
 
 VideoArea::VideoArea(QWidget* parent) : QWidget(parent), sink_(std::make_shared<VideoAreaSink>(this)) {
@@ -79,6 +85,8 @@ QSize VideoArea::SinkSize() const {
   const qvp::WindowSize s = sink_->ClientSize();
   return {s.width, s.height};
 }
+
+void VideoArea::SetPresentHook(std::function<void()> hook) { sink_->SetHook(std::move(hook)); }
 
 void VideoArea::Clear() {
   sink_->ClearPicture();

@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "platform/window_registry.h"
@@ -32,6 +33,9 @@ class VideoArea : public QWidget {
   QSize SinkSize() const;
   // Forgets the last picture (a file was closed) and repaints black.
   void Clear();
+  // Called on the library's thread after each picture was taken (benchmarks time it). Set it
+  // before pictures arrive; it must return quickly and not touch the widget.
+  void SetPresentHook(std::function<void()> hook);
 
  signals:
   void doubleClicked();
