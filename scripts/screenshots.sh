@@ -8,14 +8,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SHOTS=(replay_search_en replay_playing_en replay_playing_zh)
+SHOTS=(replay_search_en replay_playing_en replay_playing_zh recorder_main_en recorder_main_zh recorder_live_en
+  recorder_fullscreen_en recorder_tip_en recorder_tip_zh)
 
 if [ "${1:-}" = "--list" ]; then printf '%s\n' "${SHOTS[@]}"; exit 0; fi
 chosen=("$@")
 [ ${#chosen[@]} -gt 0 ] || chosen=("${SHOTS[@]}")
 
 build="${QV_BUILD_DIR:-build}"
-bash scripts/setup.sh --build-dir "$build" --target qv_camsim_bin --target qvrec --target qv_uishot
+bash scripts/setup.sh --build-dir "$build" --target qv_camsim_bin --target qvrec --target qv_uishot --target QV_NVR
 out_dir="docs/screenshots"
 mkdir -p "$out_dir"
 
@@ -56,19 +57,30 @@ record c Normal Gate 1 6
 record c Normal Yard 2 3
 record c Alarm Gate 1 2
 record d Normal Garage 1 2
-kill "$camera" && wait "$camera" 2>/dev/null || true
-camera=""
 
-set_language() {  # en | zh
-  sed -i '/^\[LANG\]/,/^slang/d' "$home/config.ini"
-  [ "$1" = zh ] && printf '[LANG]\nplang=4\nslang=2\n' >>"$home/config.ini"
+# --- the demo recorder ------------------------------------------------------------------
+# A recorder folder of its own with three devices on the simulated camera: Gate on an
+# every-day schedule (so it records), Yard and Hall operated by hand.
+rhome="$work/recorder"
+mkdir -p "$rhome"
+nvr() { QV_NVR_HOME="$rhome" "$build/bin/QV_NVR" "$@" >>"$work/setup.log" 2>&1; }
+nvr --init-db --password demo-Pw1
+always=$(QV_NVR_HOME="$rhome" "$build/bin/QV_NVR" --add-schedule Always everyday 0000 2359 | sed -n 1p)
+nvr --add-device Gate 127.0.0.1 "$port" 1 admin demo --schedule "$always"
+nvr --add-device Yard 127.0.0.1 "$port" 2 admin demo
+nvr --add-device Hall 127.0.0.1 "$port" 3 admin demo --stream 1
+
+set_language() {  # en | zh [config.ini]
+  local ini="${2:-$home/config.ini}"
+  sed -i '/^\[LANG\]/,/^slang/d' "$ini"
+  [ "$1" = zh ] && printf '[LANG]\nplang=4\nslang=2\n' >>"$ini"
   return 0
 }
 
 uishot() {  # OUT.png ARGS...: the window as qv_uishot draws it on the virtual display
   local out="$1"
   shift
-  QV_NVR_HOME="$home" xvfb-run -a -s "-screen 0 1280x860x24" \
+  QV_NVR_HOME="${shot_home:-$home}" xvfb-run -a -s "-screen 0 1280x860x24" \
     "$build/tools/uishot/qv_uishot" "$@" 2>>"$work/uishot.log" | sed "s|^|  |"
   [ -s "$out" ] || { echo "screenshots.sh: no picture $out (see below)"; cat "$work/uishot.log"; exit 1; }
 }
@@ -86,6 +98,20 @@ shot_replay_playing_zh() {
   set_language zh
   uishot "$out_dir/replay_playing_zh.png" replay "$out_dir/replay_playing_zh.png" --search --play 1 --wait-ms 2500
 }
+
+recorder_shot() {  # en|zh NAME ARGS...: the recorder's windows over the demo recorder
+  local language="$1" name="$2"
+  shift 2
+  set_language "$language" "$rhome/config.ini"
+  shot_home="$rhome" uishot "$out_dir/$name.png" recorder "$out_dir/$name.png" "$@"
+}
+shot_recorder_main_en() { recorder_shot en recorder_main_en --live 1 --wait-ms 4000; }
+shot_recorder_main_zh() { recorder_shot zh recorder_main_zh --live 1 --wait-ms 4000; }
+shot_recorder_live_en() { recorder_shot en recorder_live_en --live 2 --wait-ms 2000; }
+shot_recorder_fullscreen_en() { recorder_shot en recorder_fullscreen_en --live 1 --full-screen --wait-ms 1500; }
+unclean() { sed -i 's/^exit=.*/exit=0/' "$rhome/config.ini"; }
+shot_recorder_tip_en() { unclean; recorder_shot en recorder_tip_en --tip; }
+shot_recorder_tip_zh() { unclean; recorder_shot zh recorder_tip_zh --tip; }
 
 for shot in "${chosen[@]}"; do
   declare -F "shot_$shot" >/dev/null || { echo "screenshots.sh: no shot $shot (--list)"; exit 2; }

@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg
   libasound2-dev libsqlite3-dev libsodium-dev libsystemd-dev libturbojpeg0-dev
-  qt6-base-dev qt6-tools-dev qt6-l10n-tools xvfb xauth fonts-noto-cjk
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools xvfb xauth fonts-noto-cjk libx11-dev libxtst-dev
   iproute2 procps
 )
 

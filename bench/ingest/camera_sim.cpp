@@ -50,11 +50,15 @@ bool CameraSim::TryStart(const CameraSimOptions& options, int first_port, std::s
   const std::string out = options.log_folder + "/camsim.out";
   const std::string err = options.log_folder + "/camsim.err";
   // Only loopback: the simulator is told where to listen rather than trusted to default.
-  const std::vector<std::string> argv = {options.program, "--cameras", std::to_string(options.cameras),
-                                         "--port", std::to_string(first_port), "--bind", "127.0.0.1",
-                                         "--video", "h264", "--size", "704x576", "--fps", "25",
-                                         "--kbps", std::to_string(options.kbps), "--audio", "pcma",
-                                         "--no-stdin"};
+  std::vector<std::string> argv = {options.program, "--cameras", std::to_string(options.cameras),
+                                   "--port", std::to_string(first_port), "--bind", "127.0.0.1",
+                                   "--video", "h264", "--size", options.size, "--fps", std::to_string(options.fps),
+                                   "--kbps", std::to_string(options.kbps), "--audio", options.audio,
+                                   "--no-stdin"};
+  if (!options.media_log_folder.empty()) {
+    argv.push_back("--log-dir");
+    argv.push_back(options.media_log_folder);
+  }
   if (!process_.Exec(argv, out, err)) {
     *error = "cannot fork the camera simulator";
     return false;

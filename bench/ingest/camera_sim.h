@@ -15,7 +15,11 @@ struct CameraSimOptions {
   int cameras = 1;
   int first_port = 0;   // 0: a random base, tried again elsewhere when taken
   int kbps = 4096;
+  std::string size = "704x576";
+  int fps = 25;
+  std::string audio = "pcma";
   std::string log_folder;  // the simulator's stdout and stderr go here
+  std::string media_log_folder;  // non-empty: the simulator's --log-dir (sent frames, requests)
 };
 
 class CameraSim {

@@ -13,6 +13,9 @@ inline constexpr char kInstanceName[] = "QV_NVR";
 // The lock file in "<program folder>/NVRData" held by the recorder that runs on that folder.
 inline constexpr char kFolderLockName[] = "QV_NVR.lock";
 inline constexpr char kAppEndpoint[] = "QV_NVRAPP";
+// Bound by the service beside kAppEndpoint: a windowed copy started while a service runs says
+// so instead of ending silently.
+inline constexpr char kServiceEndpoint[] = "QV_NVRSERVICE";
 
 // "Show the window and bring it to the front" (WM_USER + 16): what a second copy asks of the
 // running one before it ends.

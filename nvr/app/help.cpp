@@ -5,7 +5,8 @@ namespace nvrapp {
 
 void PrintHelp(std::FILE* out) {
   std::fputs(
-      "usage: QV_NVR -service [-watchdog | -autorun]\n"
+      "usage: QV_NVR [-watchdog | -autorun]\n"
+      "       QV_NVR -service [-watchdog | -autorun]\n"
       "       QV_NVR --COMMAND [ARGUMENTS]\n"
       "\n"
       "The network video recorder. Its files live in the program folder: $QV_NVR_HOME, or the\n"
@@ -13,6 +14,10 @@ void PrintHelp(std::FILE* out) {
       "NVRData/Schedule.dat, log/ and, by default, storage/ as recording drive C).\n"
       "\n"
       "Running:\n"
+      "  (no argument)       the recorder's window (needs a display): the device list, live view,\n"
+      "                      the commands; it asks for a user name and password first.\n"
+      "  -watchdog, -autorun the window as started again by the watchdog or at log-in: no login;\n"
+      "                      after an unclean exit it comes up locked.\n"
       "  -service            record without a window until SIGTERM or SIGINT: devices with a\n"
       "                      schedule are connected and recorded in its slots, devices operated\n"
       "                      by hand get their last state back after an unclean exit, files are\n"
@@ -46,14 +51,6 @@ void PrintHelp(std::FILE* out) {
       "  --help\n"
       "\n"
       "Exit status: 0 done, 1 refused or failed (the reason is printed), 2 wrong arguments.\n",
-      out);
-}
-
-void PrintNoWindow(std::FILE* out) {
-  std::fputs(
-      "QV_NVR: the windowed recorder is not part of this build.\n"
-      "Run the recorder without a window with:  QV_NVR -service\n"
-      "Set it up with the commands of:          QV_NVR --help\n",
       out);
 }
 

@@ -1,5 +1,5 @@
-// QV_NVR: the recorder program. This build runs it without a window (-service) and offers the
-// setup commands a windowless recorder needs; see PrintHelp.
+// QV_NVR: the recorder program: the window (no arguments, "-watchdog" or "-autorun"), the
+// recorder without a window (-service) and the setup commands; see PrintHelp.
 #include <unistd.h>
 
 #include <climits>
@@ -8,12 +8,10 @@
 
 #include "nvr/app/command_line.h"
 #include "nvr/app/service.h"
+#include "nvr/app/app_names.h"
 #include "nvr/app/setup_commands.h"
+#include "nvr/ui/window_program.h"
 #include "platform/folder.h"
-
-namespace {
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -34,6 +32,10 @@ int main(int argc, char** argv) {
     case nvrapp::ProgramMode::kWindow:
       break;
   }
-  nvrapp::PrintNoWindow(stderr);
-  return 1;
+  nvrui::WindowProgramOptions options;
+  options.home = qvp::ProgramFolder();
+  options.exe_dir = qvp::ExecutableFolder();
+  options.program_path = options.exe_dir + "/" + nvrapp::kRecorderProgram;
+  options.flags = nvrapp::ParseStartFlags(nvrapp::JoinArguments(args, 0));
+  return nvrui::RunWindowProgram(argc, argv, options);
 }

@@ -90,6 +90,9 @@ int RunService(const ServiceOptions& options) {
     return 1;
   }
 
+  qvp::Endpoint service_mark;
+  service_mark.Bind(kServiceEndpoint);
+
   nvr::CoreConfig config;
   config.home = options.home;
   config.drives = nvr::DriveMap::FromConfig(options.home);

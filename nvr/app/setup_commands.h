@@ -25,7 +25,5 @@ inline constexpr int kExitUsage = 2;
 int RunSetupCommand(const std::vector<std::string>& args, const std::string& home, SetupIo io);
 
 void PrintHelp(std::FILE* out);
-// What a start without arguments says while this build has no windowed recorder.
-void PrintNoWindow(std::FILE* out);
 
 }  // namespace nvrapp

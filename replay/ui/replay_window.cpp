@@ -15,14 +15,14 @@
 #include <QVBoxLayout>
 
 #include "nvr/core/store/drives.h"
-#include "replay/ui/endpoint_listener.h"
+#include "uishared/endpoint_listener.h"
 #include "replay/ui/icon_art.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_panel.h"
 #include "replay/ui/search_runner.h"
 #include "replay/ui/transport_bar.h"
 #include "replay/ui/ui_texts.h"
-#include "replay/ui/video_area.h"
+#include "uishared/video_area.h"
 #include "replay/ui/video_pane.h"
 
 namespace replay {
@@ -80,6 +80,9 @@ void ReplayWindow::BuildLayout() {
   auto* slot_layout = new QVBoxLayout(video_slot_);
   slot_layout->setContentsMargins(0, 0, 0, 0);
   video_ = new VideoArea(video_slot_);
+  video_->setObjectName(QStringLiteral("videoArea_1001"));
+  // Files dropped on the picture are played.
+  video_->setAcceptDrops(true);
   slot_layout->addWidget(video_);
   transport_ = new TransportBar(left);
   auto* left_layout = new QVBoxLayout(left);

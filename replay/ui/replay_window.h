@@ -16,14 +16,19 @@
 class QLabel;
 class QProgressBar;
 
+namespace qvui {
+class EndpointListener;
+class VideoArea;
+}  // namespace qvui
+
 namespace replay {
 
-class EndpointListener;
+using qvui::EndpointListener;
+using qvui::VideoArea;
 class ResultList;
 class SearchPanel;
 class SearchRunner;
 class TransportBar;
-class VideoArea;
 class VideoPane;
 
 // What the window needs from outside, replaceable in tests.

@@ -8,13 +8,13 @@
 #include <QPushButton>
 
 #include "replay/core/replay_launch.h"
-#include "replay/ui/endpoint_listener.h"
+#include "uishared/endpoint_listener.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_panel.h"
 #include "replay/ui/search_runner.h"
 #include "replay/ui/ui_texts.h"
-#include "replay/ui/video_area.h"
+#include "uishared/video_area.h"
 #include "replay/ui/video_pane.h"
 
 namespace replay {

@@ -1,17 +1,11 @@
 #include "replay/ui/ui_texts.h"
 
-#include <QCoreApplication>
-#include <QTranslator>
+#include "uishared/translation.h"
 
 namespace replay {
 namespace {
 
 Language g_language = Language::kEnglish;
-
-QTranslator& Translator() {
-  static QTranslator* translator = new QTranslator;  // lives as long as the application
-  return *translator;
-}
 
 }  // namespace
 
@@ -22,9 +16,7 @@ QString Str(uint32_t id) { return QString::fromUtf8(replay::LoadString(id, g_lan
 
 void InstallTranslation(Language language) {
   SetUiLanguage(language);
-  QCoreApplication::removeTranslator(&Translator());
-  if (language != Language::kChinese) return;
-  if (Translator().load(QStringLiteral(":/i18n/replay_zh_CN.qm"))) QCoreApplication::installTranslator(&Translator());
+  qvui::InstallTranslation(QStringLiteral(":/i18n/replay_zh_CN.qm"), language == Language::kChinese);
 }
 
 }  // namespace replay

@@ -12,7 +12,7 @@
 
 #include "nvr/core/engine/exit_restore.h"
 #include "replay/core/replay_launch.h"
-#include "replay/ui/endpoint_listener.h"
+#include "uishared/endpoint_listener.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_panel.h"
 #include "replay/ui/search_runner.h"
@@ -210,7 +210,7 @@ TEST_F(SearchUiTest, WithoutSoftModeTheCloseIsIgnoredAndShowComesToTheFront) {
   EXPECT_TRUE(window_->isVisible());
 
   // A second replay program cannot take the endpoint; with none, the command starts one.
-  replay::EndpointListener second;
+  qvui::EndpointListener second;
   EXPECT_FALSE(second.Bind(replay::kReplayEndpoint));
   window_.reset();
   std::vector<std::string> args;

@@ -14,7 +14,7 @@
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_panel.h"
 #include "replay/ui/transport_bar.h"
-#include "replay/ui/video_area.h"
+#include "uishared/video_area.h"
 #include "replay/ui/video_pane.h"
 #include "tests/ui/window_fixture.h"
 
@@ -156,7 +156,7 @@ TEST_F(PlaybackTest, TransportSoundAndSnapshots) {
 TEST_F(PlaybackTest, SliderDragKeyboardAndANewFileAfterAPause) {
   ASSERT_TRUE(window_->OpenAndReport(QString::fromStdString(Recording("a.h264", 40))));
   replay::Player& player = window_->GetPlayer();
-  replay::VideoArea* video = window_->Video();
+  qvui::VideoArea* video = window_->Video();
   QSlider* slider = Bar().Slider();
   ASSERT_TRUE(WaitForPicture());
   QTest::mouseClick(Bar().PauseButton(), Qt::LeftButton);
@@ -198,7 +198,7 @@ TEST_F(PlaybackTest, KeysAndAFileDeletedWhilePlaying) {
   ASSERT_TRUE(window_->OpenAndReport(QString::fromStdString(path)));
   replay::Player& player = window_->GetPlayer();
   const QVNET_HANDLE h = player.Handle();
-  replay::VideoArea* video = window_->Video();
+  qvui::VideoArea* video = window_->Video();
   video->setFocus();
   QTest::keyClick(video, Qt::Key_Space);
   EXPECT_TRUE(player.UserPaused());
@@ -248,7 +248,7 @@ TEST_F(PlaybackTest, AFileWithoutLengthAndDrops) {
 }
 
 TEST_F(PlaybackTest, ThePaneTakesThePictureAndGivesItBack) {
-  replay::VideoArea* video = window_->Video();
+  qvui::VideoArea* video = window_->Video();
   replay::VideoPane* pane = window_->Pane();
   QWidget* slot = video->parentWidget();
   QTest::mouseDClick(video, Qt::LeftButton);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/ui/event_wait.h"
+#include "uishared/event_wait.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/ui_texts.h"
 #include "tests/replay/replay_test_support.h"
@@ -26,7 +26,7 @@ namespace uitest {
 
 // Runs the event loop until `done` holds, at most `limit_ms`.
 inline bool WaitFor(const std::function<bool()>& done, int limit_ms = 10000) {
-  return replay::RunEventsUntil(done, limit_ms);
+  return qvui::RunEventsUntil(done, limit_ms);
 }
 
 // An H.264 recording of `pictures` pictures `step_ms` apart (a key picture every 4).

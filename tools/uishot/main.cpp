@@ -2,8 +2,10 @@
 // them, over a program folder prepared beforehand (scripts/screenshots.sh).
 //
 //   qv_uishot replay OUT.png [--search] [--play N] [--wait-ms MS]
+//   qv_uishot recorder OUT.png [--live ROW] [--full-screen] [--tip] [--wait-ms MS]
 //
-// The language and drives come from $QV_NVR_HOME/config.ini as in the program itself.
+// The language and drives come from $QV_NVR_HOME/config.ini as in the program itself. The
+// recorder's options are in recorder_shot.cpp.
 // --search runs the default search (today, every drive from the first); --play N then plays
 // the N-th row (1-based) and waits for pictures; the window is grabbed after --wait-ms.
 #include <QApplication>
@@ -16,12 +18,13 @@
 #include "netclient/include/QVNetClient.h"
 #include "nvr/core/engine/strings.h"
 #include "platform/folder.h"
-#include "replay/ui/event_wait.h"
 #include "replay/ui/replay_window.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_runner.h"
 #include "replay/ui/ui_texts.h"
-#include "replay/ui/video_area.h"
+#include "tools/uishot/recorder_shot.h"
+#include "uishared/event_wait.h"
+#include "uishared/video_area.h"
 
 namespace {
 
@@ -61,21 +64,21 @@ int ShootReplay(const Options& o) {
   services.show_message = [](const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); };
   replay::ReplayWindow window(std::move(services));
   window.show();
-  replay::RunEventsUntil([&] { return window.isVisible(); }, 2000);
+  qvui::RunEventsUntil([&] { return window.isVisible(); }, 2000);
   if (o.search) {
     bool finished = false;
     QObject::connect(&window, &replay::ReplayWindow::searchFinished, [&] { finished = true; });
     window.RunSearch();
-    if (!replay::RunEventsUntil([&] { return finished; }, 30000)) std::fprintf(stderr, "qv_uishot: the search did not end\n");
+    if (!qvui::RunEventsUntil([&] { return finished; }, 30000)) std::fprintf(stderr, "qv_uishot: the search did not end\n");
   }
   const int rows = window.Results()->Model()->rowCount();
   if (o.play_row > 0 && o.play_row <= rows) {
     const QString path = window.Results()->Model()->Row(o.play_row - 1)[replay::kColFileName];
     window.Results()->selectRow(o.play_row - 1);
     if (!window.OpenAndReport(path)) return 1;
-    replay::RunEventsUntil([&] { return !window.Video()->LastPicture().isNull(); }, 10000);
+    qvui::RunEventsUntil([&] { return !window.Video()->LastPicture().isNull(); }, 10000);
   }
-  replay::RunEventsUntil([] { return false; }, o.wait_ms);
+  qvui::RunEventsUntil([] { return false; }, o.wait_ms);
   const bool saved = window.grab().save(QString::fromStdString(o.out), "PNG");
   std::printf("%s: %s (%d rows)\n", o.out.c_str(), saved ? "saved" : "NOT SAVED", rows);
   window.EndProgram();
@@ -85,9 +88,15 @@ int ShootReplay(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "recorder") == 0) {
+    QApplication app(argc, argv);
+    return ShootRecorder(argc, argv);
+  }
   Options o;
   if (!Parse(argc, argv, &o)) {
-    std::fputs("usage: qv_uishot replay OUT.png [--search] [--play N] [--wait-ms MS]\n", stderr);
+    std::fputs("usage: qv_uishot replay OUT.png [--search] [--play N] [--wait-ms MS]\n"
+               "       qv_uishot recorder OUT.png [--live ROW] [--full-screen] [--tip] [--wait-ms MS]\n",
+               stderr);
     return 2;
   }
   QApplication app(argc, argv);

@@ -78,7 +78,10 @@ struct StartOutcome {
 };
 
 struct ModifyOutcome {
-  bool reconnected = false;        // a live view of this device should restart on stream 0
+  bool reconnected = false;        // the recording client was started again
+  // Host, channel, port, user, password or stream type changed: a live view of this device
+  // restarts on stream 0, whether or not the device has a recording client.
+  bool connection_changed = false;
 };
 
 // Column texts of one row, as string numbers (0 = empty).
@@ -113,6 +116,7 @@ class RecorderCore {
   std::optional<DeviceEntry> Device(int32_t id);
   std::vector<DeviceEntry> Devices();
   int32_t SplitMinutes() const { return state_.settings.split_minutes; }
+  SettingsBlock Settings() const { return state_.settings; }
   char CurrentDrive() const { return state_.current_drive; }
   uint32_t CurrentReserve() const { return state_.current_reserve; }
   bool DisksFull() const { return state_.disks_full.load(); }

@@ -41,6 +41,8 @@ CoreOutcome RecorderCore::DisconnectAll() {
 }
 
 CoreOutcome RecorderCore::RecordAll() {
+  // As for one device: nothing is started on full drives.
+  if (state_.disks_full.load()) return Refused(kStrAllDisksFull);
   {
     DeviceLock lock = state_.devices.Lock();
     for (DeviceEntry& e : state_.devices.Entries()) {
@@ -156,14 +158,14 @@ CoreOutcome RecorderCore::DeleteDevice(int32_t id) {
 }
 
 CoreOutcome RecorderCore::DeleteAll() {
-  {
-    DeviceLock lock = state_.devices.Lock();
-    if (state_.devices.Size() == 0) return CoreOutcome{};
-    for (DeviceEntry& e : state_.devices.Entries()) StopClient(e);
-    state_.devices.Clear();
-    if (state_.observer != nullptr) state_.observer->DevicesCleared();
-  }
-  db_.DeleteAllDevices();
+  DeviceLock lock = state_.devices.Lock();
+  if (state_.devices.Size() == 0) return CoreOutcome{};
+  // The database first: a list emptied over rows that stay would bring the devices back at
+  // the next start, after the person was shown them gone.
+  if (!db_.DeleteAllDevices()) return CoreOutcome{false, {kStrDeleteDeviceFailed, kStrDeleteFailed}};
+  for (DeviceEntry& e : state_.devices.Entries()) StopClient(e);
+  state_.devices.Clear();
+  if (state_.observer != nullptr) state_.observer->DevicesCleared();
   return Done();
 }
 

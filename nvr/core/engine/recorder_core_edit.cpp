@@ -38,6 +38,7 @@ ModifyOutcome RecorderCore::ModifyDevice(int32_t id, const DeviceRecord& edited)
   e->port = edited.rtsp_port;
   e->schedule_id = edited.schedule_id;
   e->alarm_state = edited.alarm_state;
+  out.connection_changed = connection_differs;
   if (connection_differs && e->client != 0) {
     StopClient(*e);
     ConnectEntry(*e);

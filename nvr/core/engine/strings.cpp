@@ -23,7 +23,7 @@ constexpr Text kTexts[] = {
     {kStrConnecting, "Connecting...", "正在连接..."},
     {kStrChannel, "Channel", "通道"},
     {kStrScheduledConnect, QV_SCHEDULED_EN, QV_SCHEDULED_ZH},
-    {kStrScheduleName, "Schedule Name", "计划名称"},
+    {kStrScheduleName, "Schedule Name", "时间表名称"},
     {kStrAllDisksFull, "All disks is full !", "所有磁盘已满！"},
     {kStrConfirmConnectAll, QV_SCHEDULED_EN ". \r\nDo you want to continue? ",
      QV_SCHEDULED_ZH "。\r\n是否继续？"},
@@ -42,7 +42,7 @@ constexpr Text kTexts[] = {
     {kStrConfirmContinue, "Do you want to continue?", "是否继续？"},
     {kStrDeleteDeviceFailed, "Delete device failed!", "删除设备失败！"},
     {kStrHostAddress, "Host Address", "主机地址"},
-    {kStrUnlock, "Unlock", "解锁"},
+    {kStrUnlock, "Unlock", "解除锁定"},
     {kStrLock, "Lock QV_NVR", "锁定 QV_NVR"},
     {kStrInitFailed, "Inital failed!", "初始化失败！"},
     {kStrReadDbFailed, "Read database failed", "读数据库失败"},
@@ -67,6 +67,15 @@ constexpr Text kTexts[] = {
     {kStrTimeSettingError, "Time Setting error!", "时间设置有误"},
     {kStrHostEmpty, "Host address can't be empty!", "IP/域名不能为空"},
     {kStrNameExists, "name was existent already", "该名称已存在"},
+    {kStrConfirmPasswordWrong, "Confirm password error!", "确认密码错误"},
+    {kStrOldPasswordWrong, "User name or password is error!", "用户名或密码错误"},
+    {kStrConfirmPasswordEmpty, "Confirm password can't be empty!", "确认密码不能为空"},
+    {kStrNewPasswordEmpty, "New password can't be empty!", "新密码不能为空"},
+    {kStrPasswordChanged, "Change password successful!", "修改密码成功"},
+    {kStrLogin, "Login", "登录"},
+    {kStrLogout, "Logout", "退出"},
+    {kStrLoginRefused, "User name or password error!", "用户名或密码错误."},
+    {kStrUserNameEmpty, "User name can't be empty!", "用户名不能为空"},
 };
 
 #undef QV_SCHEDULED_EN

@@ -54,6 +54,16 @@ enum StringId : uint32_t {
   kStrIllegalCharacter = 121,  // printf format with the character
   kStrHostEmpty = 257,
   kStrNameExists = 259,
+  // Login, logout, unlock and the password change.
+  kStrConfirmPasswordWrong = 164,
+  kStrOldPasswordWrong = 165,
+  kStrConfirmPasswordEmpty = 166,
+  kStrNewPasswordEmpty = 167,
+  kStrPasswordChanged = 168,
+  kStrLogin = 169,
+  kStrLogout = 170,
+  kStrLoginRefused = 213,
+  kStrUserNameEmpty = 214,
 };
 
 enum class Language { kEnglish, kChinese };

@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <functional>
 
-namespace replay {
+namespace qvui {
 
 inline bool RunEventsUntil(const std::function<bool()>& done, int limit_ms) {
   QElapsedTimer timer;
@@ -18,4 +18,4 @@ inline bool RunEventsUntil(const std::function<bool()>& done, int limit_ms) {
   return true;
 }
 
-}  // namespace replay
+}  // namespace qvui

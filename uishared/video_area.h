@@ -1,16 +1,18 @@
-// The video area: a black widget that the library draws into. It registers a window with the
-// process's window registry (platform/window_registry.h); the library's display thread asks
-// it for its size and hands it finished pictures, which the widget shows on its next paint.
-// It also takes dropped files (local files only, the first one) and reports double clicks.
+// The video area of both windowed programs: a black widget that the library draws into. It
+// registers a window with the process's window registry (platform/window_registry.h); the
+// library's display thread asks it for its size and hands it finished pictures, which the
+// widget shows on its next paint. It reports double clicks and, when its owner enables drops
+// (setAcceptDrops), dropped files (local files only, the first one).
 #pragma once
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "platform/window_registry.h"
 
-namespace replay {
+namespace qvui {
 
 class VideoAreaSink;
 
@@ -31,6 +33,9 @@ class VideoArea : public QWidget {
   QSize SinkSize() const;
   // Forgets the last picture (a file was closed) and repaints black.
   void Clear();
+  // Called on the library's thread after each picture was taken (benchmarks time it). Set it
+  // before pictures arrive; it must return quickly and not touch the widget.
+  void SetPresentHook(std::function<void()> hook);
 
  signals:
   void doubleClicked();
@@ -53,4 +58,4 @@ class VideoArea : public QWidget {
   qvp::WindowHandle handle_ = 0;
 };
 
-}  // namespace replay
+}  // namespace qvui

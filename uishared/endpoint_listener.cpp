@@ -1,6 +1,6 @@
-#include "replay/ui/endpoint_listener.h"
+#include "uishared/endpoint_listener.h"
 
-namespace replay {
+namespace qvui {
 
 namespace {
 // A burst is handled in slices so a flood of datagrams never holds up the window.
@@ -9,7 +9,15 @@ constexpr int kMaxPerWakeup = 64;
 
 bool EndpointListener::Bind(const std::string& name) {
   notifier_.reset();
-  if (!endpoint_.Bind(name)) return false;
+  qvp::Endpoint endpoint;
+  if (!endpoint.Bind(name)) return false;
+  return Adopt(std::move(endpoint));
+}
+
+bool EndpointListener::Adopt(qvp::Endpoint endpoint) {
+  notifier_.reset();
+  endpoint_ = std::move(endpoint);
+  if (!endpoint_.IsBound()) return false;
   notifier_ = std::make_unique<QSocketNotifier>(endpoint_.Fd(), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &EndpointListener::Drain);
   return true;
@@ -24,4 +32,4 @@ void EndpointListener::Drain() {
   }
 }
 
-}  // namespace replay
+}  // namespace qvui

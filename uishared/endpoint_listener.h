@@ -1,6 +1,6 @@
-// The replay program's named endpoint (" QV_NVR Replay") on the Qt event loop: each message
-// that arrives is handed on as a signal. A second replay program cannot bind the name and runs
-// without one.
+// A named endpoint on the Qt event loop (the replay program's " QV_NVR Replay", the recorder's
+// "QV_NVRAPP"): each message that arrives is handed on as a signal. A second copy of a program
+// cannot bind the name and runs without one.
 #pragma once
 
 #include <QObject>
@@ -10,7 +10,7 @@
 
 #include "platform/endpoint.h"
 
-namespace replay {
+namespace qvui {
 
 class EndpointListener : public QObject {
   Q_OBJECT
@@ -19,6 +19,8 @@ class EndpointListener : public QObject {
   explicit EndpointListener(QObject* parent = nullptr) : QObject(parent) {}
 
   bool Bind(const std::string& name);
+  // Listens on an endpoint bound elsewhere (the recorder binds its own while it starts).
+  bool Adopt(qvp::Endpoint endpoint);
   bool IsBound() const { return endpoint_.IsBound(); }
   // Messages taken from the endpoint so far.
   uint64_t Received() const { return received_; }
@@ -34,4 +36,4 @@ class EndpointListener : public QObject {
   uint64_t received_ = 0;
 };
 
-}  // namespace replay
+}  // namespace qvui

@@ -1,4 +1,4 @@
-#include "replay/ui/video_area.h"
+#include "uishared/video_area.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <mutex>
 
-namespace replay {
+namespace qvui {
 
 // The window as the library's threads see it. Every call may come from a library thread;
 // pictures are copied under the lock and the widget is asked, by a queued call, to repaint.
@@ -27,6 +27,11 @@ class VideoAreaSink : public qvp::WindowSink {
     picture_ = std::move(copy);
     ++presented_;
     if (widget_ != nullptr) QMetaObject::invokeMethod(widget_, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+    if (hook_) hook_();
+  }
+  void SetHook(std::function<void()> hook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hook_ = std::move(hook);
   }
 
   void SetSize(int width, int height) {
@@ -57,11 +62,10 @@ class VideoAreaSink : public qvp::WindowSink {
   qvp::WindowSize size_;
   QImage picture_;
   uint64_t presented_ = 0;
+  std::function<void()> hook_;
 };
 
 VideoArea::VideoArea(QWidget* parent) : QWidget(parent), sink_(std::make_shared<VideoAreaSink>(this)) {
-  setObjectName(QStringLiteral("videoArea_1001"));
-  setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(160, 120);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -81,6 +85,8 @@ QSize VideoArea::SinkSize() const {
   const qvp::WindowSize s = sink_->ClientSize();
   return {s.width, s.height};
 }
+
+void VideoArea::SetPresentHook(std::function<void()> hook) { sink_->SetHook(std::move(hook)); }
 
 void VideoArea::Clear() {
   sink_->ClearPicture();
@@ -135,4 +141,4 @@ void VideoArea::dropEvent(QDropEvent* event) {
   emit fileDropped(urls.first().toLocalFile());
 }
 
-}  // namespace replay
+}  // namespace qvui
