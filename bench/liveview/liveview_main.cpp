@@ -30,7 +30,7 @@ using qvbench::ChildProcess;
 // The live view in a forked child, so its CPU is its own. Writes the present ticks to `out`.
 int RunLiveView(int port, int seconds, const std::string& out) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("ALSA_CONFIG_PATH", "/dev/null", 1);  // no sound: the stream carries none
+  setenv("ALSA_CONFIG_PATH", "/dev/null", 1);  // no sound device: nothing is played
   int argc = 1;
   char name[] = "bench_liveview";
   char* argv[] = {name, nullptr};
@@ -53,10 +53,16 @@ int RunLiveView(int port, int seconds, const std::string& out) {
     p.display_window = area.Handle();
     std::snprintf(p.address, sizeof p.address, "127.0.0.1:%d", port);
     const QVNET_HANDLE client = QVNET_ClientStart(&p);
-    if (client == 0) return 1;
+    if (client == 0) {
+      std::fprintf(stderr, "bench_liveview: the live view client did not start\n");
+      return 1;
+    }
     // A real event loop: waiting must not cost CPU of its own.
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     QApplication::exec();
+    if (QVNET_GetClientState(client) != 0) {
+      std::fprintf(stderr, "bench_liveview: the live view never streamed (state %d)\n", QVNET_GetClientState(client));
+    }
     QVNET_ClientStop(client);
   }
   QVNET_Cleanup();
@@ -132,7 +138,8 @@ int main(int argc, char** argv) {
   cam.program = QV_CAMSIM_PATH;
   cam.size = "1920x1080";
   cam.fps = 25;
-  cam.audio = "none";
+  // The cameras' dialect always names two tracks: a stream without audio would not play.
+  cam.audio = "pcma";
   cam.log_folder = dir;
   cam.media_log_folder = dir + "/media";
   qvbench::MakeEmptyFolder(cam.media_log_folder);
