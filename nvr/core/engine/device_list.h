@@ -37,6 +37,7 @@ class DeviceList {
   DeviceEntry& Append(const DeviceRecord& record);
   void RemoveRow(size_t row);
   void Clear() { entries_.clear(); }
+  int32_t NextId() const { return next_id_; }
 
  private:
   std::recursive_mutex lock_;

@@ -10,7 +10,11 @@ constexpr int32_t kOpDisconnected = 0;
 constexpr int32_t kOpConnected = 1;
 constexpr int32_t kOpRecording = 2;
 
-CoreOutcome Done() { return CoreOutcome{true, {}}; }
+// The command acted: a row of OPERATE_LOG.
+CoreOutcome Done(ActivityLog& log, OperationCode code) {
+  log.Operation(code);
+  return CoreOutcome{true, {}};
+}
 CoreOutcome Refused(uint32_t message) { return CoreOutcome{false, {message}}; }
 
 }  // namespace
@@ -24,7 +28,7 @@ CoreOutcome RecorderCore::ConnectAll() {
     }
   }
   db_.SetManualOpState(kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpConnectAll);
 }
 
 CoreOutcome RecorderCore::DisconnectAll() {
@@ -37,7 +41,7 @@ CoreOutcome RecorderCore::DisconnectAll() {
     }
   }
   db_.SetManualOpState(kOpDisconnected);
-  return Done();
+  return Done(state_.activity, kOpDisconnectAll);
 }
 
 CoreOutcome RecorderCore::RecordAll() {
@@ -63,7 +67,7 @@ CoreOutcome RecorderCore::RecordAll() {
     }
   }
   db_.SetManualOpState(kOpRecording);
-  return Done();
+  return Done(state_.activity, kOpRecordAll);
 }
 
 CoreOutcome RecorderCore::StopAll() {
@@ -77,7 +81,7 @@ CoreOutcome RecorderCore::StopAll() {
     }
   }
   db_.SetManualOpState(kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpStopAll);
 }
 
 CoreOutcome RecorderCore::Connect(int32_t id) {
@@ -88,7 +92,7 @@ CoreOutcome RecorderCore::Connect(int32_t id) {
   ConnectEntry(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpConnect);
 }
 
 CoreOutcome RecorderCore::Disconnect(int32_t id) {
@@ -99,7 +103,7 @@ CoreOutcome RecorderCore::Disconnect(int32_t id) {
   StopClient(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpDisconnected);
-  return Done();
+  return Done(state_.activity, kOpDisconnect);
 }
 
 CoreOutcome RecorderCore::Record(int32_t id) {
@@ -115,7 +119,7 @@ CoreOutcome RecorderCore::Record(int32_t id) {
     e->record_wanted = true;
     state_.Refresh(*e);
     SetOpState(*e, kOpRecording);
-    return Done();
+    return Done(state_.activity, kOpRecord);
   }
   if (e->recording) return CoreOutcome{};
   if (e->state != kStateConnected) return Refused(kStrNotConnected);
@@ -125,7 +129,7 @@ CoreOutcome RecorderCore::Record(int32_t id) {
   SetOpState(*e, kOpRecording);
   if (!recordings_.StartRecording(*e)) return CoreOutcome{};
   state_.Refresh(*e);
-  return Done();
+  return Done(state_.activity, kOpRecord);
 }
 
 CoreOutcome RecorderCore::StopRecord(int32_t id) {
@@ -138,7 +142,7 @@ CoreOutcome RecorderCore::StopRecord(int32_t id) {
   if (e->recording) recordings_.StopRecording(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpStopRecord);
 }
 
 CoreOutcome RecorderCore::DeleteDevice(int32_t id) {
@@ -152,7 +156,7 @@ CoreOutcome RecorderCore::DeleteDevice(int32_t id) {
   StopClient(e);
   state_.devices.RemoveRow(static_cast<size_t>(row));
   if (state_.observer != nullptr) state_.observer->DeviceRemoved(id);
-  return Done();
+  return Done(state_.activity, kOpDeleteDevice);
 }
 
 CoreOutcome RecorderCore::DeleteAll() {
@@ -164,7 +168,7 @@ CoreOutcome RecorderCore::DeleteAll() {
     if (state_.observer != nullptr) state_.observer->DevicesCleared();
   }
   db_.DeleteAllDevices();
-  return Done();
+  return Done(state_.activity, kOpDeleteAll);
 }
 
 }  // namespace nvr
