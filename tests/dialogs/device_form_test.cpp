@@ -32,17 +32,12 @@ class DeviceFormTest : public coretest::EngineTest {
     ASSERT_TRUE(start_.ok);
   }
 
-  std::vector<nvr::DeviceRecord> Table() {
-    std::vector<nvr::DeviceRecord> rows;
-    EXPECT_TRUE(db_.AllDevices(&rows));
-    return rows;
-  }
   DeviceFields Fields(std::string name, std::string host, int32_t channel = 0) {
     DeviceFields f;
     f.name = std::move(name);
-    f.host = std::move(host);
+    f.url = std::move(host);
     f.channel = channel;
-    f.user = "admin";
+    f.username = "admin";
     f.password = "pw";
     return f;
   }
@@ -59,7 +54,7 @@ TEST_F(DeviceFormTest, AddModeRefusesInTheDialogsOrderAndLeavesTheTableAlone) {
   EXPECT_EQ(form.CaptionId(), nvr::kStrAddDeviceCaption);
   EXPECT_EQ(form.OkTextId(), nvr::kStrAdd);
   EXPECT_EQ(form.Initial().name, "device 3");
-  EXPECT_EQ(form.Initial().port, 554);
+  EXPECT_EQ(form.Initial().rtsp_port, 554);
   EXPECT_EQ(form.Initial().channel, 0);
   EXPECT_EQ(form.Initial().schedule_id, 0);
   ASSERT_EQ(form.Schedules().size(), 2u);
@@ -83,7 +78,7 @@ TEST_F(DeviceFormTest, AddModeRefusesInTheDialogsOrderAndLeavesTheTableAlone) {
     EXPECT_FALSE(out.accepted) << c.message;
     EXPECT_EQ(out.message, c.message);
     EXPECT_EQ(out.focus, c.focus) << c.message;
-    EXPECT_EQ(Table().size(), 2u) << c.message;
+    EXPECT_EQ(StoredDevices().size(), 2u) << c.message;
   }
   EXPECT_EQ(core_->Rows().size(), 2u);
   EXPECT_EQ(core_->NextDeviceId(), 3);
@@ -113,7 +108,7 @@ TEST_F(DeviceFormTest, AddStoresDeviceAndScheduleTogetherThenReportsIt) {
   const nvrdlg::FormOutcome failed = DeviceForm(*core_, db_, nvr::Language::kEnglish).Submit(other);
   EXPECT_FALSE(failed.accepted);
   EXPECT_EQ(failed.message, "add the device failed!");
-  EXPECT_EQ(Table().size(), 3u);
+  EXPECT_EQ(StoredDevices().size(), 3u);
   EXPECT_EQ(core_->Rows().size(), 3u);
 }
 
@@ -147,7 +142,7 @@ TEST_F(DeviceFormTest, ModifyKeepsTheClientUnlessTheConnectionChanged) {
   f.name = "yard";
   EXPECT_EQ(again->Submit(f).message, "name was existent already");
   f = again->Initial();
-  f.host = "127.0.0.2";
+  f.url = "127.0.0.2";
   f.channel = 1;
   EXPECT_EQ(again->Submit(f).message, "Device name was existent already!");
   f = again->Initial();

@@ -102,11 +102,6 @@ class DiscoveryTest : public coretest::EngineTest {
     StartCore();
     ASSERT_TRUE(start_.ok);
   }
-  std::vector<nvr::DeviceRecord> Table() {
-    std::vector<nvr::DeviceRecord> rows;
-    EXPECT_TRUE(db_.AllDevices(&rows));
-    return rows;
-  }
   void Offer(nvrdlg::DiscoveryDialog& dialog, const Bytes& reply, const char* from) {
     ASSERT_TRUE(dialog.List().Offer(*Parse(reply, from)));
   }
@@ -230,7 +225,7 @@ TEST_F(DiscoveryTest, AddMakesOneUniquelyNamedDevicePerChannelOnce) {
   const nvrdlg::AddResult first = dialog.Add();
   EXPECT_EQ(first.message, "");
   ASSERT_EQ(first.added.size(), 4u);
-  std::vector<nvr::DeviceRecord> rows = Table();
+  std::vector<nvr::DeviceRecord> rows = StoredDevices();
   ASSERT_EQ(rows.size(), 5u);
   std::set<std::string> names;
   for (size_t i = 1; i < rows.size(); ++i) {
@@ -253,7 +248,7 @@ TEST_F(DiscoveryTest, AddMakesOneUniquelyNamedDevicePerChannelOnce) {
   const nvrdlg::AddResult again = dialog.Add();
   EXPECT_TRUE(again.added.empty());
   EXPECT_EQ(again.message, "");
-  EXPECT_EQ(Table().size(), 5u);
+  EXPECT_EQ(StoredDevices().size(), 5u);
 }
 
 TEST_F(DiscoveryTest, AFailingDatabaseAddsNothingAndSaysSo) {
@@ -267,7 +262,7 @@ TEST_F(DiscoveryTest, AFailingDatabaseAddsNothingAndSaysSo) {
   EXPECT_EQ(r.message, "add the device failed!");
   EXPECT_TRUE(r.added.empty());
   EXPECT_FALSE(r.close_dialog);
-  EXPECT_TRUE(Table().empty());
+  EXPECT_TRUE(StoredDevices().empty());
   EXPECT_TRUE(core_->Rows().empty());
 
   ASSERT_EQ(nvr::DbExecute(conn_, "DROP TABLE DEVICE"), 1);

@@ -1,7 +1,5 @@
 #include "nvr/dialogs/model/device_form.h"
 
-#include <algorithm>
-
 #include "nvr/core/engine/activity_log.h"
 #include "nvr/core/engine/strings.h"
 #include "nvr/dialogs/model/dialog_texts.h"
@@ -16,27 +14,13 @@ std::vector<ScheduleChoice> ScheduleChoices(nvr::RecorderCore& core) {
   return out;
 }
 
-nvr::DeviceRecord RecordOf(const DeviceFields& f) {
-  nvr::DeviceRecord d;
-  d.name = f.name;
-  d.url = f.host;
-  d.username = f.user;
-  d.password = f.password;
-  d.rtsp_port = f.port;
-  d.channel = f.channel;
-  d.stream_type = f.stream_type;
-  d.alarm_state = 0;  // the dialog always stores 0
-  d.schedule_id = f.schedule_id;
-  return d;
-}
-
 // Which field a refusal of CheckDeviceFields is about, as the dialog moves the focus.
 FormField FocusOf(const DeviceFields& typed) {
   const std::string name = TrimBlanks(typed.name);
   if (name.empty() || name.find_first_of(kIllegalNameCharacters) != std::string::npos) {
     return FormField::kName;
   }
-  return TrimBlanks(typed.host).empty() ? FormField::kHost : FormField::kNone;
+  return TrimBlanks(typed.url).empty() ? FormField::kHost : FormField::kNone;
 }
 
 }  // namespace
@@ -59,16 +43,7 @@ std::optional<DeviceForm> DeviceForm::ForModify(nvr::RecorderCore& core, nvr::Re
                                                 int32_t id, nvr::Language language) {
   const std::optional<nvr::DeviceEntry> e = core.Device(id);
   if (!e) return std::nullopt;
-  DeviceFields f;
-  f.name = e->name;
-  f.host = e->host;
-  f.user = e->user;
-  f.password = e->password;
-  f.port = e->port;
-  f.channel = e->channel;
-  f.stream_type = e->stream_type;
-  f.schedule_id = e->schedule_id;
-  return DeviceForm(core, db, language, id, std::move(f));
+  return DeviceForm(core, db, language, id, nvr::RecordFromEntry(*e));
 }
 
 uint32_t DeviceForm::CaptionId() const {
@@ -100,7 +75,8 @@ FormOutcome DeviceForm::Refuse(std::string message, FormField focus) const {
 }
 
 FormOutcome DeviceForm::Submit(DeviceFields fields) {
-  nvr::DeviceRecord device = RecordOf(fields);
+  nvr::DeviceRecord device = fields;
+  device.alarm_state = 0;  // the dialog always stores 0
   if (const Refusal refusal = CheckDeviceFields(&device, language_)) {
     return Refuse(*refusal, FocusOf(fields));
   }
@@ -133,8 +109,8 @@ FormOutcome DeviceForm::Modify(const nvr::DeviceRecord& device) {
   FormOutcome out;
   out.accepted = true;
   out.device_id = device_id_;
-  out.connection_changed = device.url != initial_.host || device.channel != initial_.channel ||
-                           device.rtsp_port != initial_.port || device.username != initial_.user ||
+  out.connection_changed = device.url != initial_.url || device.channel != initial_.channel ||
+                           device.rtsp_port != initial_.rtsp_port || device.username != initial_.username ||
                            device.password != initial_.password ||
                            device.stream_type != initial_.stream_type;
   core_.ModifyDevice(device_id_, device);

@@ -25,17 +25,10 @@
 
 namespace nvrdlg {
 
-// What the controls hold.
-struct DeviceFields {
-  std::string name;
-  std::string host;
-  std::string user;
-  std::string password;
-  uint16_t port = 554;
-  int32_t channel = 0;       // 0-based; the list shows channel + 1
-  int32_t stream_type = 0;   // 0 primary, 1 secondary
-  int32_t schedule_id = 0;   // 0: no schedule ("Select a Schedule")
-};
+// What the controls hold: name, host (url), user (username), password, RTSP port, channel
+// (0-based; the list shows channel + 1), stream type (0 primary, 1 secondary) and schedule id
+// (0: "Select a Schedule"). The other fields of the row are not the dialog's.
+using DeviceFields = nvr::DeviceRecord;
 
 // An item of the schedule list; the first has id 0 and stands for "Select a Schedule".
 struct ScheduleChoice {
