@@ -68,9 +68,9 @@ constexpr Text kTexts[] = {
     {kStrHostEmpty, "Host address can't be empty!", "IP/域名不能为空"},
     {kStrNameExists, "name was existent already", "该名称已存在"},
 
-    // The dialogs. Texts 218, 219, 221-249 and our own 14xx have no wording in the recorder's
-    // old tables: the log viewer's codes as the recorder writes them (activity_log.h), column
-    // titles and sub-types, and the failures the old dialogs never reported.
+    // The dialogs. Texts 218, 219, 221-249 and our own 14xx are worded here: the log viewer's
+    // codes as the recorder writes them (activity_log.h), column titles and sub-types, and the
+    // failures the dialogs report.
     {kStrTime, "Time", "时间"},
     {kStrOperator, "Operator", "操作人"},
     {kStrAddDeviceCaption, "Add a Device", "添加设备"},

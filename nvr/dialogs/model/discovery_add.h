@@ -3,7 +3,7 @@
 // password, the primary stream, no schedule and no description; a channel already in the table
 // (same address, channel and port) is skipped, so adding the same camera again adds nothing.
 //
-// Sound behaviour beyond the old dialog: a random name that some device already has is drawn
+// Beyond that plain rule: a random name that some device already has is drawn
 // again (two devices of one name would be changed together by every later update); the rows of
 // one Add are stored in one transaction, so a database that fails midway leaves the table as it
 // was and the failure is reported (114 reading, 144 writing); the core hears of the new devices
@@ -33,7 +33,7 @@ struct AddResult {
   bool close_dialog = false;   // the device table could not be read: the dialog closes
 };
 
-// Random numbers for the names; "%X" of each modulo 0x8000, as the old dialog's rand() gave.
+// Random numbers for the names; "%X" of each modulo 0x8000 (15 bits, as rand() gives).
 using RandomSource = std::function<uint32_t()>;
 
 inline constexpr int kNameAttempts = 64;

@@ -4,12 +4,11 @@
 // rewritten, devices following a renamed schedule and detached from a deleted one.
 //
 // The schedules are the core's (RecorderCore::Schedules), in the order of the list and of the
-// file. A new schedule gets a positive identifier no other schedule has (from the tick count,
-// as the editor always did). A schedule is found by the row picked and its identifier, never
-// by its name.
+// file. A new schedule gets a positive identifier no other schedule has (from the tick count).
+// A schedule is found by the row picked and its identifier, never by its name.
 //
 // A Schedule.dat that cannot be written is reported in a box (and the caption does not claim
-// success); the change stays in force in the running recorder, as the old editor left it.
+// success); the change stays in force in the running recorder.
 #pragma once
 
 #include <array>

@@ -6,7 +6,7 @@
 // The drive list has one row per fixed drive (a configured letter whose root exists), ticked
 // when the drive table holds it, with that entry's reserve (else 500 MB). The reserve editor
 // takes digits only; a committed value above 2000 becomes "2000", below 300 "300", and other
-// text stays as typed ("0800" is kept and stored as 800). Sound choices beyond the old dialog:
+// text stays as typed ("0800" is kept and stored as 800). Beyond that:
 // a hotkey letter outside A..Z (a damaged Local.dat) shows and returns 'G'; OK without a
 // selected split length keeps the saved one.
 #pragma once
