@@ -1,6 +1,8 @@
 // Seeds from the camera simulator: two cameras that play (H.264 with Digest authentication and
-// G.711 A-law; motion JPEG with G.726-32) and a row of cameras that only describe themselves
-// in the other ways the client must read (codecs, server lines, session headers).
+// G.711 A-law; motion JPEG with G.726-32), a row of cameras that only describe themselves
+// in the other ways the client must read (codecs, server lines, session headers), and the
+// discovery responder's replies.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "netclient/wire/mctp_message.h"
 #include "netclient/wire/rtsp_requests.h"
 #include "platform/tick_clock.h"
+#include "tools/camsim/discovery.h"
 
 namespace qvseeds {
 namespace {
@@ -207,6 +210,39 @@ void DescribeVariantSeeds(SeedSet& seeds) {
   }
 }
 
+// Discovery replies as the simulator's responder sends them, alone, repeated by another
+// camera and a foreign model, cut short, and with texts that fill their fields to the end.
+void DiscoverySeeds(SeedSet& seeds) {
+  camsim::DiscoveryOptions camera;
+  camera.channels = 4;
+  const Bytes ipcamera = camsim::EncodeDiscoveryReply(camera, 554, "192.0.2.9");
+  camsim::DiscoveryOptions dvs;
+  dvs.model = "DVS";
+  dvs.name = "Gate";
+  const Bytes dvs_reply = camsim::EncodeDiscoveryReply(dvs, 8554, "");
+  camsim::DiscoveryOptions nvr = dvs;
+  nvr.model = "NVR";
+  Bytes unterminated = ipcamera;
+  std::fill(unterminated.begin() + 13, unterminated.begin() + 160, 'A');
+  unterminated.resize(200, 'B');
+  struct Seed {
+    const char* name;
+    uint8_t senders;
+    std::vector<Bytes> datagrams;
+  };
+  const Seed list[] = {
+      {"ipcamera_four_channels", 0x00, {ipcamera}},
+      {"dvs_twice_and_nvr", 0x04, {dvs_reply, dvs_reply, camsim::EncodeDiscoveryReply(nvr, 554, "")}},
+      {"cut_before_channels", 0x00, {Bytes(ipcamera.begin(), ipcamera.begin() + 164)}},
+      {"texts_to_the_end", 0x1B, {unterminated, ipcamera}},
+  };
+  for (const Seed& seed : list) {
+    ChunkedInput input({seed.senders});
+    for (const Bytes& d : seed.datagrams) input.Add(d);
+    seeds.Save("discovery_reply", seed.name, input.bytes());
+  }
+}
+
 }  // namespace
 
 MediaSamples MakeCameraSeeds(SeedSet& seeds) {
@@ -214,6 +250,7 @@ MediaSamples MakeCameraSeeds(SeedSet& seeds) {
   H264CameraSeeds(seeds, &media);
   JpegCameraSeeds(seeds, &media);
   DescribeVariantSeeds(seeds);
+  DiscoverySeeds(seeds);
   return media;
 }
 

@@ -18,6 +18,7 @@ std::span<const FuzzTarget> AllFuzzTargets() {
       {"voice_decoder", FuzzVoiceDecoder},
       {"h264_decoder", FuzzH264Decoder},
       {"mjpeg_decoder", FuzzMjpegDecoder},
+      {"discovery_reply", FuzzDiscoveryReply},
   };
   return kTargets;
 }

@@ -40,6 +40,8 @@ int FuzzVoiceDecoder(const uint8_t* data, size_t size);
 int FuzzH264Decoder(const uint8_t* data, size_t size);
 // One JPEG image.
 int FuzzMjpegDecoder(const uint8_t* data, size_t size);
+// Byte 0 picks the senders; then discovery datagrams as chunks, offered to the result list.
+int FuzzDiscoveryReply(const uint8_t* data, size_t size);
 
 using FuzzEntry = int (*)(const uint8_t* data, size_t size);
 

@@ -2,13 +2,19 @@
 #include <algorithm>
 #include <cstring>
 
-#include "nvr/app/entry_checks.h"
+#include "nvr/dialogs/model/entry_checks.h"
 #include "nvr/app/setup_internal.h"
 #include "nvr/core/store/recorder_db.h"
 #include "nvr/core/engine/schedule_match.h"
 #include "nvr/core/store/settings_files.h"
 
 namespace nvrapp {
+
+using nvrdlg::CheckDeviceDuplicates;
+using nvrdlg::CheckDeviceFields;
+using nvrdlg::kMaxChannels;
+using nvrdlg::Refusal;
+
 namespace {
 
 constexpr char kAddDeviceUsage[] =

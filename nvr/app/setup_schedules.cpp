@@ -1,12 +1,23 @@
 // --add-schedule and --list-schedules.
 #include <cstring>
 
-#include "nvr/app/entry_checks.h"
+#include "nvr/dialogs/model/entry_checks.h"
 #include "nvr/app/setup_internal.h"
 #include "nvr/core/store/settings_files.h"
 #include "platform/tick_clock.h"
 
 namespace nvrapp {
+
+using nvrdlg::CheckNewSchedule;
+using nvrdlg::DayCodeName;
+using nvrdlg::kMaxSlots;
+using nvrdlg::MakeSchedule;
+using nvrdlg::NewScheduleId;
+using nvrdlg::ParseClock;
+using nvrdlg::ParseDayCode;
+using nvrdlg::Refusal;
+using nvrdlg::SlotInput;
+
 namespace {
 
 constexpr char kAddScheduleUsage[] =

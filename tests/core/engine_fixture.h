@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "nvr/core/store/db_setup.h"
 #include "nvr/core/engine/recorder_core.h"
@@ -111,6 +112,11 @@ class EngineTest : public TempHome {
   void Connected(int32_t id) { Report(id, nvr::kClientStreaming); }
 
   std::string Log() { return ReadText(nvr::LogFilePath(local_)); }
+  std::vector<nvr::DeviceRecord> StoredDevices() {
+    std::vector<nvr::DeviceRecord> rows;
+    EXPECT_TRUE(db_.AllDevices(&rows));
+    return rows;
+  }
   int32_t OpState(const std::string& name) {
     std::vector<nvr::DeviceRecord> rows;
     EXPECT_TRUE(db_.DevicesByName(name, &rows));

@@ -113,6 +113,20 @@ const std::map<std::string, Handler>& ValueOptions() {
        }},
       {"--log-dir", [](const std::string& v, CommandLine* c) { c->camera.log_dir = v; return !v.empty(); }},
       {"--control", [](const std::string& v, CommandLine* c) { c->control_path = v; return !v.empty(); }},
+      {"--discovery-model",
+       [](const std::string& v, CommandLine* c) {
+         c->discovery_options.model = v;
+         return !v.empty() && v.size() < 47;
+       }},
+      {"--discovery-name",
+       [](const std::string& v, CommandLine* c) {
+         c->discovery_options.name = v;
+         return v.size() < 70;
+       }},
+      {"--discovery-channels",
+       integer(0, 255, [](CommandLine* c, long n) { c->discovery_options.channels = static_cast<int>(n); })},
+      {"--discovery-port",
+       integer(1, 65535, [](CommandLine* c, long n) { c->discovery_options.port = static_cast<uint16_t>(n); })},
   };
   return kOptions;
 }
@@ -127,6 +141,7 @@ const std::map<std::string, std::function<void(CommandLine*)>>& FlagOptions() {
       {"--silent", [](CommandLine* c) { c->camera.silent = true; }},
       {"--refuse-talk", [](CommandLine* c) { c->camera.refuse_talk = true; }},
       {"--no-stdin", [](CommandLine* c) { c->stdin_commands = false; }},
+      {"--discovery", [](CommandLine* c) { c->discovery = true; }},
   };
   return kFlags;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/camsim/camera_options.h"
+#include "tools/camsim/discovery.h"
 
 namespace camsim {
 
@@ -13,6 +14,8 @@ struct CommandLine {
   int cameras = 1;
   std::string control_path;  // Unix stream socket for line commands
   bool stdin_commands = true;
+  bool discovery = false;  // answer discovery requests (UDP 6789) as one camera
+  DiscoveryOptions discovery_options;
 };
 
 enum class ParseResult { kRun, kHelp, kError };

@@ -56,6 +56,17 @@ MCTP behaviour:
   --mctp-fault KIND      none|wrong-lines|garbage: answers and events with a wrong number
                          of lines or with unreadable numbers
 
+Discovery:
+  --discovery            answer device discovery requests (UDP 6789, multicast group
+                         224.111.111.1 and broadcast) as one camera on the first camera's
+                         RTSP port; only requests from this machine's own addresses are
+                         answered
+  --discovery-model TEXT the model it announces (default IPCAMERA; recorders list DVS
+                         and IPCAMERA only)
+  --discovery-name TEXT  the device name it announces (default QVCamSim)
+  --discovery-channels N the number of channels it announces, 0..255 (default 1)
+  --discovery-port P     listen for requests on P instead of 6789
+
 Logs and control:
   --log-dir DIR          write per camera: camN_requests.log (every request received),
                          camN_sK_video.h264 (00 00 01 + each NAL unit sent) or .mjpeg,

@@ -36,6 +36,18 @@ int main(int argc, char** argv) {
     std::printf("camera %zu: rtsp://%s:%u/0\n", i, command_line.camera.bind_address.c_str(),
                 static_cast<unsigned>(simulator.At(i).Port()));
   }
+  camsim::DiscoveryResponder discovery(command_line.discovery_options);
+  if (command_line.discovery) {
+    const uint16_t rtsp_port = simulator.At(0).Port();
+    if (!discovery.Start(rtsp_port, &error)) {
+      std::fprintf(stderr, "qv_camsim: %s\n", error.c_str());
+      return 1;
+    }
+    const camsim::DiscoveryOptions& d = command_line.discovery_options;
+    std::printf("discovery: UDP %u, answering as %s \"%s\" with %d channel(s) on RTSP port %u\n",
+                static_cast<unsigned>(d.port), d.model.c_str(), d.name.c_str(), d.channels,
+                static_cast<unsigned>(rtsp_port));
+  }
   std::fflush(stdout);
   const int rc = camsim::RunControlLoop(simulator, command_line.control_path, command_line.stdin_commands,
                                         stop_signals);

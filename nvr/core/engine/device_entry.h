@@ -52,6 +52,9 @@ struct DeviceEntry {
   uint16_t port = 554;
   int32_t schedule_id = 0;    // 0 = operated by hand
   int32_t row_image = kImageNotPinged;
+  // The camera's last motion mask and alarm value while connected (what the log tables note).
+  int32_t motion_mask = 0;
+  int32_t alarm_value = 0;
 
   bool IsManual() const { return schedule_id == 0; }
 
@@ -67,6 +70,8 @@ struct DeviceEntry {
     record_retry_at = 0;
     record_retry_ms = 0;
     op_state = 0;
+    motion_mask = 0;
+    alarm_value = 0;
   }
 };
 

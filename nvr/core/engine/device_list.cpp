@@ -56,6 +56,21 @@ DeviceEntry EntryFromRecord(const DeviceRecord& record) {
   return e;
 }
 
+DeviceRecord RecordFromEntry(const DeviceEntry& entry) {
+  DeviceRecord r;
+  r.name = entry.name;
+  r.url = entry.host;
+  r.rtsp_port = entry.port;
+  r.channel = entry.channel;
+  r.stream_type = entry.stream_type;
+  r.alarm_state = entry.alarm_state;
+  r.username = entry.user;
+  r.password = entry.password;
+  r.schedule_id = entry.schedule_id;
+  r.op_state = entry.op_state;
+  return r;
+}
+
 std::optional<NvrClientParams> MakeClientParams(const DeviceEntry& entry,
                                                 qvp::WindowHandle window) {
   NvrClientParams p;

@@ -37,6 +37,7 @@ class DeviceList {
   DeviceEntry& Append(const DeviceRecord& record);
   void RemoveRow(size_t row);
   void Clear() { entries_.clear(); }
+  int32_t NextId() const { return next_id_; }
 
  private:
   std::recursive_mutex lock_;
@@ -46,6 +47,8 @@ class DeviceList {
 
 // Identity fields of an entry from a database row; the client state starts cleared.
 DeviceEntry EntryFromRecord(const DeviceRecord& record);
+// The identity of an entry as a database row (what the device dialog edits).
+DeviceRecord RecordFromEntry(const DeviceEntry& entry);
 
 // Recording client parameters of `entry`: RTSP interleaved in TCP, stream number channel (+4
 // for the secondary stream), notifications to `window` as message 9024 + id, "host:port",

@@ -36,6 +36,7 @@ RecorderCore::RecorderCore(CoreConfig config)
   loop_.SetMessageHandler([this](uint32_t msg, uint32_t wparam, int32_t lparam) {
     OnWindowMessage(msg, wparam, lparam);
   });
+  state_.activity.Attach(&db_, config_.local_time);
 }
 
 RecorderCore::~RecorderCore() {
@@ -112,6 +113,8 @@ bool RecorderCore::ConnectEntry(DeviceEntry& entry) {
 
 void RecorderCore::StopClient(DeviceEntry& entry) {
   if (entry.client != 0) {
+    // Stopping the client ends its recording.
+    if (entry.recording) state_.activity.RecordingStopped(entry);
     library_.ClientStop(entry.client);
     // Whatever the stopped client queued must not reach the next client of this device.
     loop_.DiscardMessages(kClientMessageBase + static_cast<uint32_t>(entry.id));
@@ -125,7 +128,9 @@ void RecorderCore::OnWindowMessage(uint32_t msg, uint32_t wparam, int32_t lparam
 }
 
 void RecorderCore::OnClientNotify(int32_t id, uint32_t code, int32_t value) {
-  if (exiting_ || code != kNotifyState) return;
+  if (exiting_) return;
+  if (code == kNotifyMotion || code == kNotifyAlarm) return OnCameraEvent(id, code, value);
+  if (code != kNotifyState) return;
   DeviceLock lock = state_.devices.Lock();
   DeviceEntry* e = state_.devices.FindById(id);
   if (e == nullptr || e->client == 0) return;
@@ -139,8 +144,7 @@ void RecorderCore::OnClientNotify(int32_t id, uint32_t code, int32_t value) {
         e->record_on_connect = false;
       } else if (e->recording) {
         // Back after a loss: the rest goes to a new file.
-        recordings_.StopRecording(*e);
-        recordings_.StartRecording(*e);
+        recordings_.Split(*e);
       }
       e->state = kStateConnected;
       e->connected = true;

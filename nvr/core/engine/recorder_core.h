@@ -38,6 +38,9 @@ inline constexpr uint32_t kHeartbeatTimerMs = 2000;
 // The connection states the recording library reports (code NOTIFY_STATE) that the core acts on,
 // as its public header numbers them.
 inline constexpr uint32_t kNotifyState = NOTIFY_STATE;
+// Motion (bit mask of the regions) and alarm reports of the camera: rows of RECORD_LOG.
+inline constexpr uint32_t kNotifyMotion = NOTIFY_MOTION;
+inline constexpr uint32_t kNotifyAlarm = NOTIFY_ALARM;
 enum ClientState : int32_t {
   kClientStreaming = QV_STATE_STREAMING,
   kClientFailed = QV_STATE_FAILED,
@@ -121,6 +124,9 @@ class RecorderCore {
   uint32_t CurrentReserve() const { return state_.current_reserve; }
   bool DisksFull() const { return state_.disks_full.load(); }
   std::string SkippedFolder() const { return state_.skipped_folder; }
+  const std::string& Home() const { return config_.home; }
+  // The id the next device added will get ("device %d" of the device dialog).
+  int32_t NextDeviceId();
 
   // Start of the recorder: the library, Local.dat, Schedule.dat, the devices, the drive, the
   // watchdog, the worker threads, the timers, the last-exit check, the OP_STATE reset and the
@@ -152,8 +158,14 @@ class RecorderCore {
   void ScheduleChanged(int32_t schedule_id);
   std::vector<ScheduleRecord> Schedules();
   void SetSchedules(std::vector<ScheduleRecord> schedules);  // the editor's new array
-  // New settings from the settings dialog: watchdog, drive change, Local.dat.
-  void ApplySettings(const SettingsBlock& settings);
+  // New settings from the settings dialog: watchdog, drive change, Local.dat. Returns 0, or
+  // the errno value of writing Local.dat (the new settings are in force all the same).
+  int ApplySettings(const SettingsBlock& settings);
+
+  // The log tables (activity_log.h): the user operations are written for, and a row for an
+  // operation the core does not run itself (log in, lock, the dialogs' changes).
+  void SetOperator(std::string user) { state_.activity.SetOperator(std::move(user)); }
+  void LogOperation(OperationCode code) { state_.activity.Operation(code); }
 
   // Work arriving on the core thread.
   void OnClientNotify(int32_t id, uint32_t code, int32_t value);
@@ -174,6 +186,7 @@ class RecorderCore {
   bool ConnectEntry(DeviceEntry& entry);
   void StopClient(DeviceEntry& entry);
   void OnWindowMessage(uint32_t msg, uint32_t wparam, int32_t lparam);
+  void OnCameraEvent(int32_t id, uint32_t code, int32_t value);
   void HandleMonitorAction(const MonitorAction& action, uint64_t split_ms);
   // Nullptr when both threads run, else the text of the one that did not start.
   const char* StartThreads();

@@ -10,7 +10,11 @@ constexpr int32_t kOpDisconnected = 0;
 constexpr int32_t kOpConnected = 1;
 constexpr int32_t kOpRecording = 2;
 
-CoreOutcome Done() { return CoreOutcome{true, {}}; }
+// The command acted: a row of OPERATE_LOG.
+CoreOutcome Done(ActivityLog& log, OperationCode code) {
+  log.Operation(code);
+  return CoreOutcome{true, {}};
+}
 CoreOutcome Refused(uint32_t message) { return CoreOutcome{false, {message}}; }
 
 }  // namespace
@@ -24,7 +28,7 @@ CoreOutcome RecorderCore::ConnectAll() {
     }
   }
   db_.SetManualOpState(kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpConnectAll);
 }
 
 CoreOutcome RecorderCore::DisconnectAll() {
@@ -37,7 +41,7 @@ CoreOutcome RecorderCore::DisconnectAll() {
     }
   }
   db_.SetManualOpState(kOpDisconnected);
-  return Done();
+  return Done(state_.activity, kOpDisconnectAll);
 }
 
 CoreOutcome RecorderCore::RecordAll() {
@@ -65,7 +69,7 @@ CoreOutcome RecorderCore::RecordAll() {
     }
   }
   db_.SetManualOpState(kOpRecording);
-  return Done();
+  return Done(state_.activity, kOpRecordAll);
 }
 
 CoreOutcome RecorderCore::StopAll() {
@@ -79,7 +83,7 @@ CoreOutcome RecorderCore::StopAll() {
     }
   }
   db_.SetManualOpState(kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpStopAll);
 }
 
 CoreOutcome RecorderCore::Connect(int32_t id) {
@@ -90,7 +94,7 @@ CoreOutcome RecorderCore::Connect(int32_t id) {
   ConnectEntry(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpConnect);
 }
 
 CoreOutcome RecorderCore::Disconnect(int32_t id) {
@@ -101,7 +105,7 @@ CoreOutcome RecorderCore::Disconnect(int32_t id) {
   StopClient(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpDisconnected);
-  return Done();
+  return Done(state_.activity, kOpDisconnect);
 }
 
 CoreOutcome RecorderCore::Record(int32_t id) {
@@ -117,7 +121,7 @@ CoreOutcome RecorderCore::Record(int32_t id) {
     e->record_wanted = true;
     state_.Refresh(*e);
     SetOpState(*e, kOpRecording);
-    return Done();
+    return Done(state_.activity, kOpRecord);
   }
   if (e->recording) return CoreOutcome{};
   if (e->state != kStateConnected) return Refused(kStrNotConnected);
@@ -127,7 +131,7 @@ CoreOutcome RecorderCore::Record(int32_t id) {
   SetOpState(*e, kOpRecording);
   if (!recordings_.StartRecording(*e)) return CoreOutcome{};
   state_.Refresh(*e);
-  return Done();
+  return Done(state_.activity, kOpRecord);
 }
 
 CoreOutcome RecorderCore::StopRecord(int32_t id) {
@@ -140,7 +144,7 @@ CoreOutcome RecorderCore::StopRecord(int32_t id) {
   if (e->recording) recordings_.StopRecording(*e);
   state_.Refresh(*e);
   SetOpState(*e, kOpConnected);
-  return Done();
+  return Done(state_.activity, kOpStopRecord);
 }
 
 CoreOutcome RecorderCore::DeleteDevice(int32_t id) {
@@ -154,7 +158,7 @@ CoreOutcome RecorderCore::DeleteDevice(int32_t id) {
   StopClient(e);
   state_.devices.RemoveRow(static_cast<size_t>(row));
   if (state_.observer != nullptr) state_.observer->DeviceRemoved(id);
-  return Done();
+  return Done(state_.activity, kOpDeleteDevice);
 }
 
 CoreOutcome RecorderCore::DeleteAll() {
@@ -166,7 +170,7 @@ CoreOutcome RecorderCore::DeleteAll() {
   for (DeviceEntry& e : state_.devices.Entries()) StopClient(e);
   state_.devices.Clear();
   if (state_.observer != nullptr) state_.observer->DevicesCleared();
-  return Done();
+  return Done(state_.activity, kOpDeleteAll);
 }
 
 }  // namespace nvr

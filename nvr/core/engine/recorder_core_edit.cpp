@@ -1,5 +1,6 @@
 // Reports of the dialogs: devices added and modified, schedules deleted and changed, new
 // settings; and the restore after an unclean exit and the exit itself.
+#include "nvr/core/store/atomic_file.h"
 #include "nvr/core/store/config_ini.h"
 #include "nvr/core/engine/recorder_core.h"
 
@@ -53,9 +54,9 @@ void RecorderCore::ScheduleDeleted(int32_t schedule_id) {
     DeviceLock lock = state_.devices.Lock();
     for (DeviceEntry& e : state_.devices.Entries()) {
       if (e.schedule_id != schedule_id) continue;
-      e.schedule_id = 0;
-      // The device stays connected, now operated by hand.
+      // The device stays connected, now operated by hand; its scheduled recording ends.
       if (e.client != 0 && e.recording) recordings_.StopRecording(e);
+      e.schedule_id = 0;
       e.recording = false;
       e.record_start = 0;
       state_.Refresh(e);
@@ -83,12 +84,12 @@ void RecorderCore::SetSchedules(std::vector<ScheduleRecord> schedules) {
   state_.schedules = std::move(schedules);
 }
 
-void RecorderCore::ApplySettings(const SettingsBlock& settings) {
+int RecorderCore::ApplySettings(const SettingsBlock& settings) {
   const bool watchdog_on = settings.watchdog != 0;
   if (watchdog_on != (state_.settings.watchdog != 0)) watchdog_.SettingChanged(watchdog_on);
   state_.SetSettings(settings);
   disks_.ChangeDriveAfterSettings();
-  WriteSettings(LocalDatPath(config_.home), settings);
+  return WriteFileAtomically(LocalDatPath(config_.home), EncodeSettings(settings), 0644);
 }
 
 void RecorderCore::RestoreLastState() {

@@ -15,4 +15,9 @@ std::vector<DeviceEntry> RecorderCore::Devices() {
   return state_.devices.Entries();
 }
 
+int32_t RecorderCore::NextDeviceId() {
+  DeviceLock lock = state_.devices.Lock();
+  return state_.devices.NextId();
+}
+
 }  // namespace nvr

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "nvr/core/engine/activity_log.h"
 #include "nvr/core/engine/device_list.h"
 #include "nvr/core/store/settings_files.h"
 
@@ -61,6 +62,8 @@ struct RecorderState {
   uint32_t current_reserve = 0;    // megabytes that drive must keep free
   std::string skipped_folder;      // day folder the clean-up passes over
   CoreObserver* observer = nullptr;
+  // Rows of the log tables (core thread); writes nothing until the core attaches its database.
+  ActivityLog activity;
 };
 
 }  // namespace nvr

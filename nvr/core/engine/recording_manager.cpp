@@ -96,6 +96,12 @@ bool RecordRetryDue(const DeviceEntry& entry, uint32_t now) {
 }
 
 bool RecordingManager::StartRecording(DeviceEntry& entry) {
+  if (!StartFile(entry)) return false;
+  state_.activity.RecordingStarted(entry);
+  return true;
+}
+
+bool RecordingManager::StartFile(DeviceEntry& entry) {
   if (entry.client == 0) return false;
   const char drive = state_.current_drive;
   const std::optional<std::string> root = drives_.Root(drive);
@@ -167,14 +173,20 @@ void RecordingManager::StartFailed(DeviceEntry& entry, const std::string& reason
 }
 
 void RecordingManager::StopRecording(DeviceEntry& entry) {
+  if (entry.recording) state_.activity.RecordingStopped(entry);
+  StopFile(entry);
+}
+
+void RecordingManager::StopFile(DeviceEntry& entry) {
   if (entry.client != 0) library_.ClientStopRecord(entry.client);
   entry.recording = false;
   entry.record_start = 0;
 }
 
 void RecordingManager::Split(DeviceEntry& entry) {
-  StopRecording(entry);
-  StartRecording(entry);
+  const bool was_recording = entry.recording;
+  StopFile(entry);
+  if (!StartFile(entry) && was_recording) state_.activity.RecordingStopped(entry);
   state_.Refresh(entry);
 }
 
@@ -208,6 +220,7 @@ void RecordingManager::StopAllRecording() {
   DeviceLock lock = state_.devices.Lock();
   for (DeviceEntry& entry : state_.devices.Entries()) {
     if (entry.client == 0 || !entry.recording) continue;
+    state_.activity.RecordingStoppedDisksFull(entry);
     library_.ClientStopRecord(entry.client);
     entry.recording = false;
     state_.Refresh(entry);

@@ -67,10 +67,11 @@ class RecordingManager {
   // whole-array ones take it themselves).
   // Starts a new file; false (entry unchanged) when there is no client or the start fails. A
   // failure is never silent: why it failed goes to the text log and the observer, and the
-  // entry's back-off is set (RecordRetryDue).
+  // entry's back-off is set (RecordRetryDue). A start and a stop are rows of RECORD_LOG.
   bool StartRecording(DeviceEntry& entry);
   void StopRecording(DeviceEntry& entry);
-  // Stop, start (a new file named by the new start time), refresh the row.
+  // Stop, start (a new file named by the new start time), refresh the row. The recording goes
+  // on in the new file: only a new file that fails to start ends it in RECORD_LOG.
   void Split(DeviceEntry& entry);
   // After a drive change: every running recording continues in a new file on the new drive.
   void RestartAllOnNewDrive();
@@ -82,6 +83,8 @@ class RecordingManager {
   void RemoveEmptyRecordings();
 
  private:
+  bool StartFile(DeviceEntry& entry);
+  void StopFile(DeviceEntry& entry);
   // Why a recording of `entry` cannot start at `path` now; empty when nothing is in the way.
   std::string FindObstacle(const std::string& path) const;
   // Makes the folders between the drive's root and the file; the root itself never.

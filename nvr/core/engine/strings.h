@@ -64,6 +64,54 @@ enum StringId : uint32_t {
   kStrLogout = 170,
   kStrLoginRefused = 213,
   kStrUserNameEmpty = 214,
+
+  // The dialogs (device discovery, device dialog, schedule editor, system settings, log
+  // viewer): their own texts, and the log viewer's texts whose wording is ours.
+  kStrTime = 102,
+  kStrOperator = 104,
+  kStrAddDeviceCaption = 109,
+  kStrIndex = 116,
+  kStrRtspPort = 125,
+  kStrModel = 130,
+  kStrDeviceName = 132,
+  kStrNoRecordingDrive = 148,
+  kStrCapacity = 159,
+  kStrFreeSpace = 160,
+  kStrReservedSpace = 161,
+  kStrDrive = 162,
+  kStrConfirmDeleteSchedule = 176,  // printf format with the schedule name
+  kStrAdd = 183,
+  kStrModify = 184,
+  kStrModifyFailed = 189,
+  kStrScheduleSaved = 209,
+  kStrScheduleDeleted = 210,
+  kStrScheduleAdded = 211,
+  kStrScheduleCaption = 212,
+  kStrLogDate = 218,                // log viewer column 1
+  kStrOpLogIn = 219,                // operation codes 10 (219) and 11..28 (221..238)
+  kStrOpFirstAfterLogIn = 221,
+  kStrRecordingStarted = 239,
+  kStrRecordingStopped = 240,
+  kStrScheduleRecording = 241,      // second item of the recording sub-types
+  kStrScheduleRecordingStopped = 242,
+  kStrRecordingDisksFull = 243,
+  kStrAlarmOn = 244,
+  kStrMotionStarted = 245,
+  kStrMotionEnded = 246,
+  kStrAlarmOff = 247,
+  kStrAlarmInput = 248,             // second item of the alarm sub-types
+  kStrLogEvent = 249,               // log viewer column 4
+  kStrUserOperation = 253,
+  kStrOperationType = 254,
+  kStrRecordType = 255,
+  kStrAlarmType = 256,
+  // Numbers of our own (the first sub-type items and the failures the dialogs report).
+  kStrManualRecording = 1401,
+  kStrMotionDetection = 1402,
+  kStrSchedulesNotSaved = 1403,     // printf format with the reason
+  kStrSettingsNotSaved = 1404,      // printf format with the reason
+  kStrAutorunNotWritten = 1405,     // printf format with the reason
+  kStrAutorunNotRemoved = 1406,     // printf format with the reason
 };
 
 enum class Language { kEnglish, kChinese };

@@ -277,6 +277,23 @@ int DbExecute(DbConnection& conn, std::string_view sql, DbValues values) {
   }
 }
 
+DbTransaction::DbTransaction(DbConnection& conn) : conn_(conn) {
+  begun_ = conn_.IsOpen() && DbExecute(conn_, "BEGIN IMMEDIATE") == 1;
+}
+
+DbTransaction::~DbTransaction() {
+  if (begun_ && !ended_) DbExecute(conn_, "ROLLBACK");
+}
+
+bool DbTransaction::Commit() {
+  if (!begun_ || ended_) return false;
+  ended_ = true;
+  if (DbExecute(conn_, "COMMIT") == 1) return true;
+  // A failed COMMIT can leave the transaction open: end it so the connection stays usable.
+  DbExecute(conn_, "ROLLBACK");
+  return false;
+}
+
 int DbOpenRecordset(DbRecordset& rs, DbConnection& conn, std::string_view sql, DbValues values) {
   try {
     rs.Close();

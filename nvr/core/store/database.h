@@ -131,6 +131,27 @@ int DbExecute(DbConnection& conn, std::string_view sql, DbValues values = {});
 int DbOpenRecordset(DbRecordset& rs, DbConnection& conn, std::string_view sql,
                     DbValues values = {});
 
+// A transaction on the connection, rolled back when it ends without Commit(): several
+// statements that belong together (a device and its schedule, the channels of one camera) are
+// stored all or not at all.
+class DbTransaction {
+ public:
+  explicit DbTransaction(DbConnection& conn);
+  ~DbTransaction();
+  DbTransaction(const DbTransaction&) = delete;
+  DbTransaction& operator=(const DbTransaction&) = delete;
+
+  // False when the transaction could not begin (nothing may then be run in it).
+  bool Begun() const { return begun_; }
+  // True when every statement since the start is stored.
+  bool Commit();
+
+ private:
+  DbConnection& conn_;
+  bool begun_ = false;
+  bool ended_ = false;
+};
+
 // Compacts the database at `path`: deletes a stale "<path>.temp", writes a compacted copy there
 // with VACUUM INTO on a separate connection, makes it durable, gives it the database's file mode
 // and renames it over the database. Any failure abandons the compaction silently (result 0),

@@ -46,6 +46,11 @@ constexpr std::string_view kRecordLog =
     "SELECT * FROM RECORD_LOG WHERE LOG_DATE || ' ' || LOG_TIME >= ?"
     " AND LOG_DATE || ' ' || LOG_TIME <= ? ORDER BY rowid";
 
+constexpr std::string_view kAddOperationLog =
+    "INSERT INTO OPERATE_LOG(LOG_DATE, LOG_TIME, LOG_TYPE, LOG_OPERATER) VALUES(?, ?, ?, ?)";
+constexpr std::string_view kAddRecordLog =
+    "INSERT INTO RECORD_LOG(LOG_DATE, LOG_TIME, LOG_TYPE, LOG_DEVICE) VALUES(?, ?, ?, ?)";
+
 }  // namespace
 
 DeviceRecord DeviceFromRow(const DbRecordset& rs) {
@@ -203,6 +208,14 @@ bool RecorderDb::OperationLog(std::string_view from, std::string_view to,
 bool RecorderDb::RecordLog(std::string_view from, std::string_view to,
                            std::vector<LogRecord>* out) {
   return QueryLog(kRecordLog, "LOG_DEVICE", from, to, out);
+}
+
+bool RecorderDb::AddOperationLog(const LogRecord& row) {
+  return DbExecute(conn_, kAddOperationLog, {row.date, row.time, row.type, row.who}) == 1;
+}
+
+bool RecorderDb::AddRecordLog(const LogRecord& row) {
+  return DbExecute(conn_, kAddRecordLog, {row.date, row.time, row.type, row.who}) == 1;
 }
 
 }  // namespace nvr

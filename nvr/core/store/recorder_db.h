@@ -48,6 +48,8 @@ enum class LoginResult {
 class RecorderDb {
  public:
   explicit RecorderDb(DbConnection& conn) : conn_(conn) {}
+  // The connection, for statements that belong together (DbTransaction).
+  DbConnection& Connection() { return conn_; }
 
   // All devices in table order (the order they were added).
   bool AllDevices(std::vector<DeviceRecord>* out);
@@ -91,6 +93,9 @@ class RecorderDb {
   // Log rows with `from` <= date + " " + time <= `to`, both "YYYY-MM-DD HH:MM:SS" (inclusive).
   bool OperationLog(std::string_view from, std::string_view to, std::vector<LogRecord>* out);
   bool RecordLog(std::string_view from, std::string_view to, std::vector<LogRecord>* out);
+  // One row more in OPERATE_LOG (`row.who` = LOG_OPERATER) or RECORD_LOG (LOG_DEVICE).
+  bool AddOperationLog(const LogRecord& row);
+  bool AddRecordLog(const LogRecord& row);
 
  private:
   bool QueryDevices(std::string_view sql, DbValues values, std::vector<DeviceRecord>* out);

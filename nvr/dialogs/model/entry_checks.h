@@ -1,6 +1,7 @@
 // The checks a device or a schedule passes before it is stored: those of the device dialog and
 // the schedule editor, in their order and with their texts, plus what a command line needs on
-// top (the length limits and number ranges the dialogs' controls enforce by themselves).
+// top (the length limits and number ranges the dialogs' controls enforce by themselves). The
+// dialogs' models and the setup commands of QV_NVR both use them.
 // A refusal is the text to show; nullopt means the entry may be stored.
 #pragma once
 
@@ -14,7 +15,7 @@
 #include "nvr/core/engine/strings.h"
 #include "nvrclient/include/QVNVRClient.h"
 
-namespace nvrapp {
+namespace nvrdlg {
 
 using Refusal = std::optional<std::string>;
 
@@ -23,8 +24,12 @@ inline constexpr size_t kMaxDeviceNameChars = 63;
 inline constexpr size_t kMaxHostBytes = QVNVR_MAX_HOST_LENGTH;
 inline constexpr size_t kMaxCredentialBytes = 31;
 inline constexpr size_t kMaxScheduleNameBytes = 31;
-inline constexpr int kMaxChannels = 4;
+inline constexpr int kMaxChannels = 4;  // the device dialog's channel list
+// Discovery adds one device per channel a camera announces (one byte: up to 255 channels).
+inline constexpr int kMaxDeviceChannels = 256;
 inline constexpr size_t kMaxSlots = 7;
+// Characters a device name cannot hold (they would break file names and statements).
+inline constexpr char kIllegalNameCharacters[] = "\"'*/:<>?\\|";
 
 // Blanks (spaces and tabs) removed from both ends.
 std::string TrimBlanks(const std::string& text);
@@ -38,6 +43,11 @@ Refusal CheckDeviceFields(nvr::DeviceRecord* device, nvr::Language language);
 // be read.
 Refusal CheckDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& device,
                               nvr::Language language);
+// The same for the device now called `old_name`: the name is looked up only when it changed
+// (case-sensitive), and the device itself never counts as a duplicate, so "gate" may become
+// "Gate" although names compare without regard to case.
+Refusal CheckModifiedDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& device,
+                                      const std::string& old_name, nvr::Language language);
 
 struct SlotInput {
   int32_t day_code = 0;
@@ -51,10 +61,19 @@ std::optional<int32_t> ParseDayCode(const std::string& text);
 // "HHMM" as one number (800 = 08:00) or "HH:MM"; nullopt outside 00:00..23:59.
 std::optional<int32_t> ParseClock(const std::string& text);
 
-// The schedule editor's Add: name trimmed in place; duplicate name (149), empty name (142),
-// end before start on a slot that is not closed (156); the name must fit its field.
+// The check of the schedule editor's Add and Edit: name trimmed in place; empty name (142); a
+// name that differs from `picked_name` (the schedule being edited, "" when adding) and that
+// another schedule has (259); end before start on a slot that is not closed (156); then the
+// name must fit its field (31 bytes) and there are 1 to 7 slots.
+Refusal CheckScheduleFields(std::string* name, const std::string& picked_name,
+                            const std::vector<SlotInput>& slots,
+                            const std::vector<nvr::ScheduleRecord>& existing,
+                            nvr::Language language);
+// The schedule editor's Add: a name some schedule has already (149), then the check above.
 Refusal CheckNewSchedule(std::string* name, const std::vector<SlotInput>& slots,
                          const std::vector<nvr::ScheduleRecord>& existing, nvr::Language language);
+// The name of a schedule record (its field up to the 0 byte).
+std::string ScheduleRecordName(const nvr::ScheduleRecord& record);
 
 // A record for a new schedule with `id`; slots beyond those given stay closed at 00:00.
 nvr::ScheduleRecord MakeSchedule(int32_t id, const std::string& name,
@@ -65,4 +84,4 @@ int32_t NewScheduleId(uint32_t tick, const std::vector<nvr::ScheduleRecord>& exi
 // "EVERY DAY", "MON. TO FRI." ... as the editor lists the day codes.
 const char* DayCodeName(int32_t day_code);
 
-}  // namespace nvrapp
+}  // namespace nvrdlg

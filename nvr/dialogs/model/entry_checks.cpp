@@ -1,14 +1,13 @@
-#include "nvr/app/entry_checks.h"
+#include "nvr/dialogs/model/entry_checks.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-namespace nvrapp {
+namespace nvrdlg {
 namespace {
-
-constexpr char kIllegalNameCharacters[] = "\"'*/:<>?\\|";
 
 std::string Text(uint32_t id, nvr::Language language) { return nvr::LoadString(id, language); }
 
@@ -35,6 +34,13 @@ bool HasControlCharacter(const std::string& text) {
     if (c < 0x20 || c == 0x7F) return true;
   }
   return false;
+}
+
+bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 bool AllDigits(const std::string& text) {
@@ -77,7 +83,7 @@ Refusal CheckDeviceFields(nvr::DeviceRecord* device, nvr::Language language) {
   if (device->username.size() > kMaxCredentialBytes) return "user name too long (at most 31 bytes)";
   if (device->password.size() > kMaxCredentialBytes) return "password too long (at most 31 bytes)";
   if (device->rtsp_port == 0) return "RTSP port must be 1 to 65535";
-  if (device->channel < 0 || device->channel >= kMaxChannels) return "channel must be 1 to 4";
+  if (device->channel < 0 || device->channel >= kMaxDeviceChannels) return "channel must be 1 to 256";
   if (device->stream_type != 0 && device->stream_type != 1) return "stream must be 0 or 1";
   return std::nullopt;
 }
@@ -88,6 +94,22 @@ Refusal CheckDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& devi
   if (!db.DevicesByName(device.name, &rows)) return Text(nvr::kStrReadDbFailedShort, language);
   if (!rows.empty()) return Text(nvr::kStrNameExists, language);
   if (!db.DevicesByAddress(device.url, device.channel, device.rtsp_port, &rows)) {
+    return Text(nvr::kStrReadDbFailedShort, language);
+  }
+  if (!rows.empty()) return Text(nvr::kStrDeviceDuplicate, language);
+  return std::nullopt;
+}
+
+Refusal CheckModifiedDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& device,
+                                      const std::string& old_name, nvr::Language language) {
+  std::vector<nvr::DeviceRecord> rows;
+  if (device.name != old_name) {
+    if (!db.DevicesByName(device.name, &rows)) return Text(nvr::kStrReadDbFailedShort, language);
+    for (const nvr::DeviceRecord& row : rows) {
+      if (!SameIgnoringAsciiCase(row.name, old_name)) return Text(nvr::kStrNameExists, language);
+    }
+  }
+  if (!db.DevicesByAddressExcept(device.url, device.channel, device.rtsp_port, old_name, &rows)) {
     return Text(nvr::kStrReadDbFailedShort, language);
   }
   if (!rows.empty()) return Text(nvr::kStrDeviceDuplicate, language);
@@ -123,21 +145,38 @@ std::optional<int32_t> ParseClock(const std::string& text) {
   return hour * 100 + minute;
 }
 
-Refusal CheckNewSchedule(std::string* name, const std::vector<SlotInput>& slots,
-                         const std::vector<nvr::ScheduleRecord>& existing, nvr::Language language) {
+std::string ScheduleRecordName(const nvr::ScheduleRecord& record) {
+  return std::string(record.name, strnlen(record.name, sizeof record.name));
+}
+
+Refusal CheckScheduleFields(std::string* name, const std::string& picked_name,
+                            const std::vector<SlotInput>& slots,
+                            const std::vector<nvr::ScheduleRecord>& existing,
+                            nvr::Language language) {
   *name = TrimBlanks(*name);
-  for (const nvr::ScheduleRecord& s : existing) {
-    if (std::string(s.name, strnlen(s.name, sizeof s.name)) == *name) return Text(nvr::kStrScheduleNameDuplicate, language);
-  }
   if (name->empty()) return Text(nvr::kStrScheduleNameEmpty, language);
-  if (name->size() > kMaxScheduleNameBytes) return "schedule name too long (at most 31 bytes)";
-  if (slots.empty() || slots.size() > kMaxSlots) return "a schedule has 1 to 7 slots";
+  if (*name != picked_name) {
+    for (const nvr::ScheduleRecord& s : existing) {
+      if (ScheduleRecordName(s) == *name) return Text(nvr::kStrNameExists, language);
+    }
+  }
   for (const SlotInput& slot : slots) {
     if (slot.day_code == 0) continue;
     // Equal hours compare by minute, so hour * 100 + minute orders the same way.
     if (slot.end < slot.start) return Text(nvr::kStrTimeSettingError, language);
   }
+  if (name->size() > kMaxScheduleNameBytes) return "schedule name too long (at most 31 bytes)";
+  if (slots.empty() || slots.size() > kMaxSlots) return "a schedule has 1 to 7 slots";
   return std::nullopt;
+}
+
+Refusal CheckNewSchedule(std::string* name, const std::vector<SlotInput>& slots,
+                         const std::vector<nvr::ScheduleRecord>& existing, nvr::Language language) {
+  *name = TrimBlanks(*name);
+  for (const nvr::ScheduleRecord& s : existing) {
+    if (ScheduleRecordName(s) == *name) return Text(nvr::kStrScheduleNameDuplicate, language);
+  }
+  return CheckScheduleFields(name, std::string(), slots, existing, language);
 }
 
 nvr::ScheduleRecord MakeSchedule(int32_t id, const std::string& name,
@@ -177,4 +216,4 @@ const char* DayCodeName(int32_t day_code) {
   return "EVERY DAY";
 }
 
-}  // namespace nvrapp
+}  // namespace nvrdlg

@@ -1,16 +1,16 @@
-// The checks of devices and schedules before they are stored, and the recorder's command line.
+// The checks of devices and schedules before they are stored (device dialog, schedule editor
+// and the setup commands).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "nvr/app/command_line.h"
-#include "nvr/app/entry_checks.h"
+#include "nvr/dialogs/model/entry_checks.h"
 
 namespace {
 
 using nvr::Language;
-using nvrapp::Refusal;
+using nvrdlg::Refusal;
 
 nvr::DeviceRecord Device(std::string name, std::string host, std::string user = "admin",
                          std::string password = "pw") {
@@ -58,7 +58,7 @@ TEST(DeviceFieldsTest, RefusalsComeInTheDialogsOrderWithItsTexts) {
   };
   for (const Case& c : cases) {
     nvr::DeviceRecord d = c.device;
-    const Refusal r = nvrapp::CheckDeviceFields(&d, Language::kEnglish);
+    const Refusal r = nvrdlg::CheckDeviceFields(&d, Language::kEnglish);
     if (c.refusal == nullptr) {
       EXPECT_FALSE(r.has_value()) << c.label << ": " << r.value_or("");
     } else {
@@ -69,77 +69,51 @@ TEST(DeviceFieldsTest, RefusalsComeInTheDialogsOrderWithItsTexts) {
 
 TEST(DeviceFieldsTest, NameAndHostAreStoredTrimmedAndTextsFollowTheLanguage) {
   nvr::DeviceRecord d = Device("  Gate 1\t", " 10.0.0.5 ");
-  EXPECT_FALSE(nvrapp::CheckDeviceFields(&d, Language::kEnglish).has_value());
+  EXPECT_FALSE(nvrdlg::CheckDeviceFields(&d, Language::kEnglish).has_value());
   EXPECT_EQ(d.name, "Gate 1");
   EXPECT_EQ(d.url, "10.0.0.5");
 
   nvr::DeviceRecord empty = Device("", "h");
-  EXPECT_EQ(nvrapp::CheckDeviceFields(&empty, Language::kChinese).value_or(""), "设备名称不能为空");
+  EXPECT_EQ(nvrdlg::CheckDeviceFields(&empty, Language::kChinese).value_or(""), "设备名称不能为空");
 }
 
 TEST(ScheduleInputTest, ClocksAreHoursAndMinutesOfOneDay) {
-  EXPECT_EQ(nvrapp::ParseClock("800"), 800);
-  EXPECT_EQ(nvrapp::ParseClock("08:30"), 830);
-  EXPECT_EQ(nvrapp::ParseClock("2359"), 2359);
+  EXPECT_EQ(nvrdlg::ParseClock("800"), 800);
+  EXPECT_EQ(nvrdlg::ParseClock("08:30"), 830);
+  EXPECT_EQ(nvrdlg::ParseClock("2359"), 2359);
   for (const char* bad : {"2400", "0860", "8:5", "-100", "12345", "", "ab:cd", "1:000"}) {
-    EXPECT_FALSE(nvrapp::ParseClock(bad).has_value()) << bad;
+    EXPECT_FALSE(nvrdlg::ParseClock(bad).has_value()) << bad;
   }
-  EXPECT_FALSE(nvrapp::ParseDayCode("11").has_value());
+  EXPECT_FALSE(nvrdlg::ParseDayCode("11").has_value());
 }
 
 TEST(ScheduleInputTest, NewScheduleChecksAsTheEditorsAdd) {
   const std::vector<nvr::ScheduleRecord> existing = {
-      nvrapp::MakeSchedule(7, "Office", {{8, 800, 1700}})};
+      nvrdlg::MakeSchedule(7, "Office", {{8, 800, 1700}})};
   std::string name = " Office ";
-  EXPECT_EQ(nvrapp::CheckNewSchedule(&name, {{10, 0, 2359}}, existing, Language::kEnglish),
+  EXPECT_EQ(nvrdlg::CheckNewSchedule(&name, {{10, 0, 2359}}, existing, Language::kEnglish),
             "Duplicate schedule name.\nPlease specify a different schedule name!");
   name = "  ";
-  EXPECT_EQ(nvrapp::CheckNewSchedule(&name, {{10, 0, 2359}}, existing, Language::kEnglish),
+  EXPECT_EQ(nvrdlg::CheckNewSchedule(&name, {{10, 0, 2359}}, existing, Language::kEnglish),
             "Please specify a schedule name!");
   name = "Night";
-  EXPECT_EQ(nvrapp::CheckNewSchedule(&name, {{2, 1000, 900}}, existing, Language::kEnglish),
+  EXPECT_EQ(nvrdlg::CheckNewSchedule(&name, {{2, 1000, 900}}, existing, Language::kEnglish),
             "Time Setting error!");
   // A closed slot's times are not checked; equal start and end pass.
-  EXPECT_FALSE(nvrapp::CheckNewSchedule(&name, {{0, 1000, 900}, {3, 1200, 1200}}, existing,
+  EXPECT_FALSE(nvrdlg::CheckNewSchedule(&name, {{0, 1000, 900}, {3, 1200, 1200}}, existing,
                                         Language::kEnglish)
                    .has_value());
   name = std::string(32, 'x');
-  EXPECT_TRUE(nvrapp::CheckNewSchedule(&name, {{10, 0, 2359}}, existing, Language::kEnglish)
+  EXPECT_TRUE(nvrdlg::CheckNewSchedule(&name, {{10, 0, 2359}}, existing, Language::kEnglish)
                   .has_value());
 }
 
 TEST(ScheduleInputTest, IdentifiersAreNeverZeroNegativeOrInUse) {
-  const nvr::ScheduleRecord r = nvrapp::MakeSchedule(42, std::string(31, 'n'), {{10, 0, 2359}});
+  const nvr::ScheduleRecord r = nvrdlg::MakeSchedule(42, std::string(31, 'n'), {{10, 0, 2359}});
   EXPECT_EQ(r.name[31], '\0');  // 31 characters keep their terminator inside the field
-  EXPECT_EQ(nvrapp::NewScheduleId(0, {}), 1);
-  EXPECT_EQ(nvrapp::NewScheduleId(0x80000005u, {}), 5);
-  EXPECT_EQ(nvrapp::NewScheduleId(42, {r}), 43);
-}
-
-TEST(CommandLineTest, OnlyTheExactArgumentStringSetsAFlag) {
-  struct Case {
-    std::vector<std::string> args;
-    bool watchdog;
-    bool autorun;
-  };
-  const std::vector<Case> cases = {
-      {{"-watchdog"}, true, false},
-      {{"-autorun"}, false, true},
-      {{"-watchdog "}, false, false},
-      {{"-autorun", "x"}, false, false},
-      {{"-watchdog", ""}, false, false},  // "-watchdog " once joined
-      {{"-Watchdog"}, false, false},
-      {{}, false, false},
-  };
-  for (const Case& c : cases) {
-    const nvrapp::StartFlags f = nvrapp::ParseStartFlags(nvrapp::JoinArguments(c.args, 0));
-    EXPECT_EQ(f.watchdog, c.watchdog) << nvrapp::JoinArguments(c.args, 0);
-    EXPECT_EQ(f.autorun, c.autorun) << nvrapp::JoinArguments(c.args, 0);
-  }
-  // The service applies the rule to what follows "-service".
-  const std::vector<std::string> service = {"-service", "-watchdog"};
-  EXPECT_EQ(nvrapp::ModeOf(service), nvrapp::ProgramMode::kService);
-  EXPECT_TRUE(nvrapp::ParseStartFlags(nvrapp::JoinArguments(service, 1)).watchdog);
+  EXPECT_EQ(nvrdlg::NewScheduleId(0, {}), 1);
+  EXPECT_EQ(nvrdlg::NewScheduleId(0x80000005u, {}), 5);
+  EXPECT_EQ(nvrdlg::NewScheduleId(42, {r}), 43);
 }
 
 }  // namespace
