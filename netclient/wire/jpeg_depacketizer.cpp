@@ -92,8 +92,22 @@ std::optional<QuantTables> PictureTables(const RtpJpegHeader& h, const uint8_t* 
   return tables;
 }
 
+// The picture size the RTP/JPEG header tells, for the frame headers and for files started
+// from now on: a server outside the dialect may announce no size at all.
+void TakePictureSize(const PacketContext& ctx, const RtpJpegHeader& h) {
+  if (ctx.client.width.load() == h.width && ctx.client.height.load() == h.height) return;
+  ctx.client.width = h.width;
+  ctx.client.height = h.height;
+  if (ctx.record == nullptr) return;
+  RecordHeader header = ctx.record->CurrentRecordHeader();
+  header.width = h.width;
+  header.height = h.height;
+  ctx.record->SetRecordHeader(header);
+}
+
 // Starts a picture from its first fragment; false when it cannot be started.
-bool BeginPicture(JpegAssembly& jpeg, const RtpJpegHeader& h, const uint8_t* data, size_t length) {
+bool BeginPicture(const PacketContext& ctx, JpegAssembly& jpeg, const RtpJpegHeader& h, const uint8_t* data,
+                  size_t length) {
   if (IsDialectFirstFragment(data, length)) {
     const size_t skip = kRtpJpegQuantHeaderSize + kDialectTableBytes;
     jpeg.Begin();
@@ -105,6 +119,7 @@ bool BeginPicture(JpegAssembly& jpeg, const RtpJpegHeader& h, const uint8_t* dat
   std::array<uint8_t, kMaxRebuiltJpegHeader> header{};
   const size_t header_length = tables ? BuildJpegHeaders(h, *tables, header) : 0;
   if (header_length == 0) return false;
+  TakePictureSize(ctx, h);
   jpeg.Begin(header.data(), header_length);
   jpeg.SetRebuilt(true);
   jpeg.Append(data + used, length - used);
@@ -136,7 +151,7 @@ bool HandleJpegPacket(const PacketContext& ctx, const uint8_t* packet, size_t le
   const uint8_t* data = payload + h->size;
   const size_t data_length = rtp->payload_length - h->size;
   if (h->fragment_offset == 0) {
-    if (!BeginPicture(*jpeg, *h, data, data_length)) {
+    if (!BeginPicture(ctx, *jpeg, *h, data, data_length)) {
       jpeg->Drop();
       return false;
     }
