@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SHOTS=(replay_search_en replay_playing_en replay_playing_zh)
+SHOTS=(replay_search_en replay_playing_en replay_playing_zh replay_export_en)
 
 if [ "${1:-}" = "--list" ]; then printf '%s\n' "${SHOTS[@]}"; exit 0; fi
 chosen=("$@")
@@ -85,6 +85,13 @@ shot_replay_playing_en() {
 shot_replay_playing_zh() {
   set_language zh
   uishot "$out_dir/replay_playing_zh.png" replay "$out_dir/replay_playing_zh.png" --search --play 1 --wait-ms 2500
+}
+
+shot_replay_export_en() {
+  set_language en
+  mkdir -p "$work/exports"
+  uishot "$out_dir/replay_export_en.png" replay "$out_dir/replay_export_en.png" --search --play 1 --wait-ms 800 \
+    --export "$work/exports"
 }
 
 for shot in "${chosen[@]}"; do
