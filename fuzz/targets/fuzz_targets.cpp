@@ -18,6 +18,11 @@ std::span<const FuzzTarget> AllFuzzTargets() {
       {"voice_decoder", FuzzVoiceDecoder},
       {"h264_decoder", FuzzH264Decoder},
       {"mjpeg_decoder", FuzzMjpegDecoder},
+      {"rtsp_message", FuzzRtspMessage},
+      {"sdp", FuzzSdp},
+      {"rtsp_url", FuzzRtspUrl},
+      {"h264_sps", FuzzH264Sps},
+      {"access_units", FuzzAccessUnits},
   };
   return kTargets;
 }

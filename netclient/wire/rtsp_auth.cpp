@@ -45,6 +45,8 @@ bool Value(std::string_view text, size_t* pos, std::string* out) {
         return true;
       }
       if (c == '\\' && *pos + 1 < text.size()) c = text[++*pos];
+      // A control character would travel back in our Authorization line and could end it.
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
       if (out->size() >= kMaxChallengeParameter) return false;
       out->push_back(c);
     }
@@ -52,7 +54,10 @@ bool Value(std::string_view text, size_t* pos, std::string* out) {
   }
   // Unquoted: up to the next comma or blank (some servers leave base64 nonces unquoted).
   const size_t start = *pos;
-  while (*pos < text.size() && text[*pos] != ',' && text[*pos] != ' ' && text[*pos] != '\t') ++*pos;
+  while (*pos < text.size() && text[*pos] != ',' && text[*pos] != ' ' && text[*pos] != '\t') {
+    if (static_cast<unsigned char>(text[*pos]) < 0x20 || text[*pos] == 0x7F) return false;
+    ++*pos;
+  }
   if (*pos - start > kMaxChallengeParameter) return false;
   out->assign(text.substr(start, *pos - start));
   return true;

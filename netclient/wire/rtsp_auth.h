@@ -29,8 +29,9 @@ struct AuthChallenge {
 
 // The challenge to answer from all WWW-Authenticate values of one answer: a usable Digest
 // (algorithm absent, MD5 or MD5-sess; qop absent or offering "auth") before Basic. Other
-// schemes and algorithms (SHA-256 only, auth-int only) are passed over; nullopt when nothing
-// is left.
+// schemes and algorithms (SHA-256 only, auth-int only) and challenges whose values hold
+// control characters (they would come back in our requests) are passed over; nullopt when
+// nothing is left.
 std::optional<AuthChallenge> ChooseChallenge(const std::vector<std::string_view>& headers);
 
 // What a session keeps to authorize its requests after a challenge.

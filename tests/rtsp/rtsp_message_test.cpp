@@ -203,6 +203,8 @@ TEST(RtspAuth, DigestPreferredOverBasicAndUnusableChallengesPassedOver) {
        false},
       {"digest without nonce", {"Digest realm=\"b\""}, false, AuthChallenge::Scheme::kBasic, false},
       {"unterminated quote", {"Digest realm=\"b, nonce=\"n"}, false, AuthChallenge::Scheme::kBasic, false},
+      {"carriage return in a value", {"Digest realm=\"a\rInjected: 1\", nonce=\"n\""}, false,
+       AuthChallenge::Scheme::kBasic, false},
       {"other scheme", {"Negotiate abc"}, false, AuthChallenge::Scheme::kBasic, false},
       {"nothing", {}, false, AuthChallenge::Scheme::kBasic, false},
   };
