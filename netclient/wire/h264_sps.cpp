@@ -74,17 +74,23 @@ bool HighProfile(uint32_t profile) {
   }
 }
 
-void SkipScalingLists(BitReader& r, int lists) {
+// False for a delta outside -128..127 (§7.4.2.1.1.1), which no encoder writes.
+bool SkipScalingLists(BitReader& r, int lists) {
   for (int i = 0; i < lists && !r.Failed(); ++i) {
     if (r.Bit() == 0) continue;
     const int size = i < 6 ? 16 : 64;
     int last = 8;
     int next = 8;
     for (int j = 0; j < size && !r.Failed(); ++j) {
-      if (next != 0) next = (last + r.Se() + 256) % 256;
+      if (next != 0) {
+        const int32_t delta = r.Se();
+        if (delta < -128 || delta > 127) return false;
+        next = (last + delta + 256) % 256;
+      }
       last = next == 0 ? last : next;
     }
   }
+  return true;
 }
 
 // VUI up to its timing information (E.1.1).
@@ -127,7 +133,7 @@ std::optional<SpsInfo> ParseH264Sps(const uint8_t* nal, size_t length) {
     r.Ue();                            // bit_depth_luma_minus8
     r.Ue();                            // bit_depth_chroma_minus8
     r.Bit();                           // qpprime_y_zero_transform_bypass_flag
-    if (r.Bit() != 0) SkipScalingLists(r, chroma_format == 3 ? 12 : 8);
+    if (r.Bit() != 0 && !SkipScalingLists(r, chroma_format == 3 ? 12 : 8)) return std::nullopt;
   }
   r.Ue();  // log2_max_frame_num_minus4
   const uint32_t poc_type = r.Ue();

@@ -152,8 +152,8 @@ bool ExportMuxer::Begin(std::string* error) {
   return true;
 }
 
-bool ExportMuxer::WriteVideo(std::span<const uint8_t> data, int64_t pts_ms, int64_t duration_ms, bool key,
-                             std::string* error) {
+bool ExportMuxer::WritePacket(int stream, std::span<const uint8_t> data, int64_t pts, int64_t duration,
+                              AVRational time_base, bool key, std::string* error) {
   AVPacket* pkt = av_packet_alloc();
   if (pkt == nullptr || av_new_packet(pkt, static_cast<int>(data.size())) < 0) {
     av_packet_free(&pkt);
@@ -161,34 +161,24 @@ bool ExportMuxer::WriteVideo(std::span<const uint8_t> data, int64_t pts_ms, int6
     return false;
   }
   std::memcpy(pkt->data, data.data(), data.size());
-  pkt->stream_index = video_;
-  pkt->pts = pkt->dts = pts_ms;
-  pkt->duration = duration_ms;
+  pkt->stream_index = stream;
+  pkt->pts = pkt->dts = pts;
+  pkt->duration = duration;
   if (key) pkt->flags |= AV_PKT_FLAG_KEY;
-  av_packet_rescale_ts(pkt, kMilliseconds, ctx_->streams[video_]->time_base);
+  av_packet_rescale_ts(pkt, time_base, ctx_->streams[stream]->time_base);
   const int rc = av_interleaved_write_frame(ctx_, pkt);
   av_packet_free(&pkt);
-  if (rc < 0) *error = "cannot write a picture: " + AvError(rc);
+  if (rc < 0) *error = "cannot write to the file: " + AvError(rc);
   return rc >= 0;
 }
 
+bool ExportMuxer::WriteVideo(std::span<const uint8_t> data, int64_t pts_ms, int64_t duration_ms, bool key,
+                             std::string* error) {
+  return WritePacket(video_, data, pts_ms, duration_ms, kMilliseconds, key, error);
+}
+
 bool ExportMuxer::WriteAudio(std::span<const uint8_t> data, int64_t pts_samples, int64_t samples, std::string* error) {
-  AVPacket* pkt = av_packet_alloc();
-  if (pkt == nullptr || av_new_packet(pkt, static_cast<int>(data.size())) < 0) {
-    av_packet_free(&pkt);
-    *error = "out of memory";
-    return false;
-  }
-  std::memcpy(pkt->data, data.data(), data.size());
-  pkt->stream_index = audio_;
-  pkt->pts = pkt->dts = pts_samples;
-  pkt->duration = samples;
-  pkt->flags |= AV_PKT_FLAG_KEY;
-  av_packet_rescale_ts(pkt, kAudioSamples, ctx_->streams[audio_]->time_base);
-  const int rc = av_interleaved_write_frame(ctx_, pkt);
-  av_packet_free(&pkt);
-  if (rc < 0) *error = "cannot write audio: " + AvError(rc);
-  return rc >= 0;
+  return WritePacket(audio_, data, pts_samples, samples, kAudioSamples, true, error);
 }
 
 bool ExportMuxer::Finish(std::string* error) {

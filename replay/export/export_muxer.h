@@ -11,6 +11,7 @@
 #include <string>
 
 struct AVFormatContext;
+struct AVRational;
 
 namespace qvexport {
 
@@ -53,6 +54,9 @@ class ExportMuxer {
   void Abandon();
 
  private:
+  bool WritePacket(int stream, std::span<const uint8_t> data, int64_t pts, int64_t duration, AVRational time_base,
+                   bool key, std::string* error);
+
   AVFormatContext* ctx_ = nullptr;
   ContainerKind kind_ = ContainerKind::kMp4;
   int video_ = -1;

@@ -16,6 +16,7 @@
 #include "netclient/stream/av_source_udp.h"
 #include "netclient/wire/client_address.h"
 #include "tests/service/child_process.h"
+#include "tests/support/annex_b.h"
 #include "tests/support/note_client.h"
 #include "tests/support/poll.h"
 #include "tests/support/recording_readback.h"
@@ -34,23 +35,6 @@ constexpr char kPassword[] = "se:cret";
 Bytes ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The NAL units of an Annex B stream, start codes taken off.
-std::vector<Bytes> Nals(const Bytes& stream) {
-  std::vector<Bytes> nals;
-  size_t begin = SIZE_MAX;
-  for (size_t i = 0; i + 3 <= stream.size();) {
-    if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) {
-      if (begin != SIZE_MAX) nals.emplace_back(stream.begin() + static_cast<long>(begin), stream.begin() + static_cast<long>(i > begin && stream[i - 1] == 0 ? i - 1 : i));
-      i += 3;
-      begin = i;
-    } else {
-      ++i;
-    }
-  }
-  if (begin != SIZE_MAX) nals.emplace_back(stream.begin() + static_cast<long>(begin), stream.end());
-  return nals;
 }
 
 bool ContainsRun(const std::vector<Bytes>& all, const std::vector<Bytes>& run) {
@@ -81,7 +65,7 @@ struct Peer {
       failure = "ffmpeg could not make the served media: " + out;
       return;
     }
-    source_nals = Nals(ReadBytes(h264));
+    source_nals = qvtest::SplitNals(ReadBytes(h264));
     const Bytes wav_bytes = ReadBytes(wav);
     const std::string text(wav_bytes.begin(), wav_bytes.end());
     const size_t data = text.find("data");
@@ -205,13 +189,8 @@ TEST_P(GstInteropTest, RecordingIsTheServedStream) {
   EXPECT_EQ(r.header.width, kWidth);
   EXPECT_EQ(r.header.height, kHeight);
   EXPECT_EQ(r.header.frame_rate, 25);
-  size_t first_key = 0;
-  for (const qvtest::RecordedFrame& f : r.frames) {
-    if (f.header.stream == kStreamVideo && f.header.kind == kKindKeyFrame) break;
-    if (f.header.stream == kStreamVideo) ++first_key;
-  }
-  const Bytes video = r.VideoBytes(first_key);
-  const std::vector<Bytes> nals = Nals(video);
+  const Bytes video = r.VideoFromFirstKeyFrame();
+  const std::vector<Bytes> nals = qvtest::SplitNals(video);
   ASSERT_GT(nals.size(), 20u);
   EXPECT_TRUE(ContainsRun(ThePeer().source_nals, nals)) << "the recorded units are not the served ones";
   ExpectDecodes(video, dir_.Path());

@@ -12,6 +12,7 @@
 
 #include "netclient/stream/rtsp_session.h"
 #include "platform/md5.h"
+#include "tests/rtsp/camera_requests.h"
 #include "tests/rtsp/canned_peer.h"
 #include "tests/rtsp/recording_client.h"
 #include "tests/support/camera_helpers.h"
@@ -20,20 +21,8 @@
 namespace qvnet {
 namespace {
 
-std::vector<std::string> RtspRequests(const camsim::Camera& camera) {
-  std::vector<std::string> texts;
-  for (const camsim::RequestRecord& r : camera.Requests()) {
-    if (r.protocol == "RTSP") texts.push_back(r.text);
-  }
-  return texts;
-}
-
-std::vector<std::string> WaitForRequests(const camsim::Camera& camera, size_t count) {
-  for (int i = 0; i < 200 && RtspRequests(camera).size() < count; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return RtspRequests(camera);
-}
+using qvtest::RtspRequests;
+using qvtest::WaitForRequests;
 
 class StandardSessionTest : public ::testing::Test {
  protected:

@@ -72,12 +72,7 @@ TEST_P(DeviationTest, RecordingIsTheCamerasStream) {
   EXPECT_EQ(r.header.width, 176);
   EXPECT_EQ(r.header.height, 144);
   qvtest::ExpectIndexAtKeyFrames(r, kKindKeyFrame);
-  size_t first_key = 0;
-  for (const qvtest::RecordedFrame& f : r.frames) {
-    if (f.header.stream == kStreamVideo && f.header.kind == kKindKeyFrame) break;
-    if (f.header.stream == kStreamVideo) ++first_key;
-  }
-  const std::vector<uint8_t> video = r.VideoBytes(first_key);
+  const std::vector<uint8_t> video = r.VideoFromFirstKeyFrame();
   ASSERT_GT(video.size(), 1000u);
   if (o.mtu > 2048) {
     size_t largest = 0;
