@@ -193,7 +193,16 @@ TEST_P(GstInteropTest, RecordingIsTheServedStream) {
   const std::vector<Bytes> nals = qvtest::SplitNals(video);
   ASSERT_GT(nals.size(), 20u);
   EXPECT_TRUE(ContainsRun(ThePeer().source_nals, nals)) << "the recorded units are not the served ones";
-  ExpectDecodes(video, dir_.Path());
+  // The recording was stopped at some packet: parameter sets of a key frame whose slices did
+  // not come are left out of the decode check.
+  size_t last_slice = nals.size();
+  while (last_slice > 0 && ((nals[last_slice - 1][0] & 0x1F) < 1 || (nals[last_slice - 1][0] & 0x1F) > 5)) --last_slice;
+  Bytes decodable;
+  for (size_t i = 0; i < last_slice; ++i) {
+    decodable.insert(decodable.end(), {0, 0, 1});
+    decodable.insert(decodable.end(), nals[i].begin(), nals[i].end());
+  }
+  ExpectDecodes(decodable, dir_.Path());
   const Bytes audio = r.AudioPayloads();
   EXPECT_EQ(audio.empty(), !m.audio);
   if (m.audio) {
