@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SHOTS=(replay_search_en replay_playing_en replay_playing_zh recorder_main_en recorder_main_zh recorder_live_en
-  recorder_fullscreen_en recorder_tip_en recorder_tip_zh)
+SHOTS=(replay_search_en replay_playing_en replay_playing_zh replay_export_en recorder_main_en recorder_main_zh
+  recorder_live_en recorder_fullscreen_en recorder_tip_en recorder_tip_zh)
 
 if [ "${1:-}" = "--list" ]; then printf '%s\n' "${SHOTS[@]}"; exit 0; fi
 chosen=("$@")
@@ -112,6 +112,12 @@ shot_recorder_fullscreen_en() { recorder_shot en recorder_fullscreen_en --live 1
 unclean() { sed -i 's/^exit=.*/exit=0/' "$rhome/config.ini"; }
 shot_recorder_tip_en() { unclean; recorder_shot en recorder_tip_en --tip; }
 shot_recorder_tip_zh() { unclean; recorder_shot zh recorder_tip_zh --tip; }
+shot_replay_export_en() {
+  set_language en
+  mkdir -p "$work/exports"
+  uishot "$out_dir/replay_export_en.png" replay "$out_dir/replay_export_en.png" --search --play 1 --wait-ms 800 \
+    --export "$work/exports"
+}
 
 for shot in "${chosen[@]}"; do
   declare -F "shot_$shot" >/dev/null || { echo "screenshots.sh: no shot $shot (--list)"; exit 2; }

@@ -13,6 +13,8 @@ PACKAGES=(
   libasound2-dev libsqlite3-dev libsodium-dev libsystemd-dev libturbojpeg0-dev
   qt6-base-dev qt6-tools-dev qt6-l10n-tools xvfb xauth fonts-noto-cjk libx11-dev libxtst-dev
   iproute2 procps
+  python3-gi gir1.2-gst-rtsp-server-1.0 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad
 )
 
 sanitizer=""

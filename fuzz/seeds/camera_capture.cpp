@@ -8,6 +8,7 @@
 #include "netclient/wire/mctp_message.h"
 #include "netclient/stream/mctp_transaction.h"
 #include "netclient/wire/rtsp_answer.h"
+#include "netclient/wire/rtsp_message.h"
 #include "netclient/wire/rtsp_requests.h"
 #include "platform/socket.h"
 #include "platform/tick_clock.h"
@@ -21,10 +22,10 @@ constexpr int kTeardownUnits = 5000;
 
 qvp::Socket Connect(uint16_t port) { return qvnet::MctpConnect("127.0.0.1", port, kTimeouts); }
 
-// Sends `request` and takes one receive as the answer, as CRtspSession does.
+// Sends `request` and takes one receive as the answer (the simulator sends each answer whole).
 std::optional<std::string> Exchange(const qvp::Socket& socket, const std::string& request) {
   if (qvp::SendAll(socket, request.data(), request.size()) != request.size()) return std::nullopt;
-  std::string answer(qvnet::kRtspAnswerCapacity, '\0');
+  std::string answer(qvnet::kMaxRtspAnswerBytes, '\0');
   const ssize_t n = qvp::Recv(socket, answer.data(), answer.size());
   if (n <= 0) return std::nullopt;
   answer.resize(static_cast<size_t>(n));

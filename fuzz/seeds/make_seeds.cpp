@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   qvseeds::SeedSet seeds(argv[1]);
   const qvseeds::MediaSamples media = qvseeds::MakeCameraSeeds(seeds);
   qvseeds::MakeFileSeeds(seeds, media);
+  qvseeds::MakeStandardSeeds(seeds, media);
   std::printf("%d seeds written, %d refused\n", seeds.Written(), seeds.Failed());
   return seeds.Failed() == 0 && seeds.Written() > 0 ? 0 : 1;
 }

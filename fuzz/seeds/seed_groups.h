@@ -26,4 +26,8 @@ MediaSamples MakeCameraSeeds(SeedSet& seeds);
 // Local.dat, Schedule.dat, config.ini, voice frames and decoder inputs.
 void MakeFileSeeds(SeedSet& seeds, const MediaSamples& media);
 
+// Answers, descriptions, URLs and parameter sets of the standard mode; the camera's H.264 as
+// recorded records for the export.
+void MakeStandardSeeds(SeedSet& seeds, const MediaSamples& media);
+
 }  // namespace qvseeds

@@ -19,6 +19,11 @@ std::span<const FuzzTarget> AllFuzzTargets() {
       {"h264_decoder", FuzzH264Decoder},
       {"mjpeg_decoder", FuzzMjpegDecoder},
       {"discovery_reply", FuzzDiscoveryReply},
+      {"rtsp_message", FuzzRtspMessage},
+      {"sdp", FuzzSdp},
+      {"rtsp_url", FuzzRtspUrl},
+      {"h264_sps", FuzzH264Sps},
+      {"access_units", FuzzAccessUnits},
   };
   return kTargets;
 }

@@ -42,6 +42,16 @@ int FuzzH264Decoder(const uint8_t* data, size_t size);
 int FuzzMjpegDecoder(const uint8_t* data, size_t size);
 // Byte 0 picks the senders; then discovery datagrams as chunks, offered to the result list.
 int FuzzDiscoveryReply(const uint8_t* data, size_t size);
+// The bytes a server sends for one answer in standard mode: framing, headers, challenges.
+int FuzzRtspMessage(const uint8_t* data, size_t size);
+// A session description: media sections, the tracks chosen, the parameter sets.
+int FuzzSdp(const uint8_t* data, size_t size);
+// A chunk with an RTSP URL, then a control to resolve against it.
+int FuzzRtspUrl(const uint8_t* data, size_t size);
+// An H.264 sequence parameter set (NAL header first).
+int FuzzH264Sps(const uint8_t* data, size_t size);
+// The H.264 records of a recording as chunks, regrouped into access units for export.
+int FuzzAccessUnits(const uint8_t* data, size_t size);
 
 using FuzzEntry = int (*)(const uint8_t* data, size_t size);
 

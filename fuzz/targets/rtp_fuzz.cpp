@@ -24,6 +24,7 @@
 #include "netclient/wire/h264_depacketizer.h"
 #include "netclient/wire/jpeg_depacketizer.h"
 #include "netclient/wire/media_output.h"
+#include "netclient/wire/rtp_header.h"
 #include "netclient/stream/rtp_receivers.h"
 
 namespace qvfuzz {
@@ -166,7 +167,9 @@ int FuzzH264Depacketizer(const uint8_t* data, size_t size) {
   DepacketizerRig rig(kName, in, qvnet::kPayloadTypeH264);
   uint32_t accepted = 0;
   FeedPackets(rig, in, rig.MaxPacket(), [&](const qvnet::PacketContext& ctx, std::vector<uint8_t>& p) {
-    if (qvnet::HandleH264Packet(ctx, p.data(), p.size())) accepted += static_cast<uint32_t>(p.size() - 12);
+    // Taken packets count their payload: behind CSRCs and extension, without padding.
+    const std::optional<qvnet::RtpHeaderView> rtp = qvnet::ParseRtpHeader(p.data(), p.size());
+    if (qvnet::HandleH264Packet(ctx, p.data(), p.size())) accepted += static_cast<uint32_t>(rtp->payload_length);
   });
   Check(rig.Client().received_bytes.load() == accepted, kName, "byte count differs from the packets taken");
   return 0;

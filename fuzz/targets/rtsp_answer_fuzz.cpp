@@ -1,6 +1,6 @@
-// The RTSP answers of the set-up as CRtspSession reads them: one receive into a buffer of
-// kRtspAnswerCapacity bytes and a terminator, seen up to the first NUL, then whatever the
-// answer decides next (challenge, description, session id) and the requests built from it.
+// The RTSP answers of the dialect's set-up as CRtspSession reads them: a whole answer, seen up
+// to the first NUL, then whatever the answer decides next (challenge, description, session id)
+// and the requests built from it.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -10,6 +10,7 @@
 #include "fuzz/targets/fuzz_support.h"
 #include "fuzz/targets/fuzz_targets.h"
 #include "netclient/wire/rtsp_answer.h"
+#include "netclient/wire/rtsp_message.h"
 #include "netclient/wire/rtsp_requests.h"
 
 namespace qvfuzz {
@@ -64,10 +65,8 @@ void Session(std::string_view answer) {
 }  // namespace
 
 int FuzzRtspAnswer(const uint8_t* data, size_t size) {
-  std::array<char, qvnet::kRtspAnswerCapacity + 1> buffer{};
-  const size_t n = std::min(size, qvnet::kRtspAnswerCapacity);
-  if (n > 0) std::memcpy(buffer.data(), data, n);
-  buffer[n] = '\0';
+  const size_t n = std::min(size, qvnet::kMaxRtspAnswerBytes);
+  const std::string buffer(reinterpret_cast<const char*>(data), n);
   const std::string_view answer = qvnet::AnswerText(buffer.data(), n);
   Check(answer.size() <= n && answer.find('\0') == std::string_view::npos, kName, "answer text past the NUL");
 

@@ -97,7 +97,8 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(ReconnectBudget* budget) 
   connected_ = true;
   ReportState(kStateStreaming, true);
   budget->Connected();
-  if (!client_.address.url_mode && events_->Register()) {
+  // Servers in standard mode have no event channel.
+  if (!client_.address.url_mode && !client_.address.standard && events_->Register()) {
     events_registered_ = true;
     if (events_->Start() != qvp::JThread::kStarted) return Next::kEnd;
   }
@@ -114,13 +115,19 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Connected(ReconnectBudget* budget) 
 
 CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
   // Every turn consumes bytes from the connection or ends it.
+  qvp::Tick last_keepalive = qvp::TickCount();
   for (;;) {
     uint8_t* packet = nullptr;
     size_t length = 0;
     const int channel = session_->NextInterleaved(&packet, &length, kPacketBuffer);
     if (stop_) return Next::kEnd;
     if (channel == kInterleavedFailed) break;
-    HandlePacket(channel, packet, length);
+    if (channel == kInterleavedText) {
+      session_->TakeServerText(packet, length);
+    } else {
+      HandlePacket(channel, packet, length);
+    }
+    KeepAliveIfDue(&last_keepalive);
   }
   connected_ = false;
   ReportState(kStateLost, true);
@@ -133,7 +140,17 @@ CAVSource_RTSP_TCP::Next CAVSource_RTSP_TCP::Receive() {
 
 void CAVSource_RTSP_TCP::HandlePacket(int channel, uint8_t* packet, size_t length) {
   const PacketContext ctx{client_, MediaTransport::kTcp, this, media_, &jpeg_, &span_, qvp::TickCount(), &fua_};
-  HandleInterleavedPacket(ctx, channel, packet, length);
+  HandleInterleavedPacket(ctx, channel, packet, length,
+                          InterleavedChannels{session_->VideoChannel(), session_->AudioChannel()});
+}
+
+void CAVSource_RTSP_TCP::KeepAliveIfDue(qvp::Tick* last) {
+  const uint32_t interval = session_->KeepAliveIntervalMs();
+  if (interval == 0) return;
+  const qvp::Tick now = qvp::TickCount();
+  if (qvp::TicksSince(*last, now) < interval) return;
+  *last = now;
+  session_->KeepAlive();
 }
 
 void CAVSource_RTSP_TCP::Finish() {

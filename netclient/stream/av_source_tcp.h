@@ -1,7 +1,9 @@
 // CAVSource_RTSP_TCP: a camera stream as RTP interleaved in the RTSP connection
 // (RFC 2326 §10.12). The source thread runs the connection loop and reads the media itself:
-// video on channel 0, audio on channel 2. Five seconds without any data (the control
-// socket's receive time-out from the set-up) or a closed connection count as a lost stream.
+// video on channel 0, audio on channel 2 (in standard mode the channels the server answered),
+// and in standard mode sends the session's keep-alive between packets. Five seconds without
+// any data (the control socket's receive time-out from the set-up) or a closed connection
+// count as a lost stream.
 #pragma once
 
 #include <atomic>
@@ -12,7 +14,9 @@
 #include "netclient/stream/event_receiver.h"
 #include "netclient/stream/reconnect_budget.h"
 #include "netclient/stream/rtsp_session.h"
+#include "platform/tick_clock.h"
 #include "netclient/wire/h264_depacketizer.h"
+#include "netclient/wire/interleaved_reader.h"
 #include "netclient/wire/jpeg_depacketizer.h"
 
 namespace qvnet {
@@ -21,8 +25,9 @@ class CAVSource_RTSP_TCP : public CAVSource {
  public:
   // Time-outs of the control socket once a stop began.
   static constexpr uint32_t kStopTimeoutMs = 2000;
-  // Largest interleaved packet taken; longer ones are skipped whole.
-  static constexpr size_t kPacketBuffer = 2048;
+  // Largest interleaved packet taken: whatever the 16-bit length announces, so that a large
+  // IDR slice sent as one packet is recorded.
+  static constexpr size_t kPacketBuffer = kMaxInterleavedPacket;
 
   CAVSource_RTSP_TCP(StreamClient& client, MediaOutput* media, RecordFileFactory factory = {});
   ~CAVSource_RTSP_TCP() override;
@@ -43,6 +48,7 @@ class CAVSource_RTSP_TCP : public CAVSource {
   // The receive loop of one connection.
   Next Receive();
   void HandlePacket(int channel, uint8_t* packet, size_t length);
+  void KeepAliveIfDue(qvp::Tick* last);
   void Finish();
   void StopEvents();
   void GiveUp() { client_.state = client_.Flavor().tcp_give_up_state; }

@@ -99,11 +99,13 @@ CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Connected(ReconnectBudget* budget) 
   connected_ = true;
   ReportState(kStateStreaming, true);
   if (!video_->Begin()) return Next::kLeave;
-  if (!audio_->Begin()) {
+  // A stream without an audio track (standard mode) has no audio socket to read.
+  if (session_->HasAudio() && !audio_->Begin()) {
     StopReceivers();
     return Next::kLeave;
   }
-  if (!stop_ && events_->Register()) {
+  // Servers in standard mode have no event channel.
+  if (!stop_ && !client_.address.standard && events_->Register()) {
     events_registered_ = true;
     if (events_->Start() != qvp::JThread::kStarted) {
       StopReceivers();
@@ -114,7 +116,12 @@ CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Connected(ReconnectBudget* budget) 
 }
 
 CAVSource_RTSP_UDP::Next CAVSource_RTSP_UDP::Stream(ReconnectBudget* budget) {
-  const int which = qvp::Event::WaitAny({&stop_event_, loss_.get()}, qvp::kInfinite);
+  // In standard mode the wait is cut into keep-alive intervals; the dialect waits at once.
+  const uint32_t interval = session_->KeepAliveIntervalMs();
+  int which = -1;
+  while ((which = qvp::Event::WaitAny({&stop_event_, loss_.get()}, interval == 0 ? qvp::kInfinite : interval)) < 0) {
+    session_->KeepAlive();
+  }
   if (which == 0 || stop_) {
     StopReceivers();
     return Next::kLeave;

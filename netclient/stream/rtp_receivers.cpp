@@ -62,7 +62,10 @@ bool CRTPVideoReceiver::Receive(const qvp::Socket& socket) {
     last_media = qvp::TickCount();
     const PacketContext ctx{client_, MediaTransport::kUdp, record_, media_, &jpeg_, &span_, qvp::TickCount(), &fua_};
     const auto length = static_cast<size_t>(n);
-    if (client_.video_payload_type.load() == kPayloadTypeJpeg && client_.Flavor().jpeg_over_udp) {
+    // The recording library of the dialect takes UDP video as H.264 whatever it is; a server
+    // in standard mode announced its codec, and JPEG is taken apart as JPEG.
+    const bool jpeg_here = client_.Flavor().jpeg_over_udp || client_.address.standard;
+    if (client_.video_payload_type.load() == kPayloadTypeJpeg && jpeg_here) {
       HandleJpegPacket(ctx, buffer_.get(), length);
     } else {
       HandleH264Packet(ctx, buffer_.get(), length);

@@ -6,6 +6,7 @@
 
 #include "netclient/stream/debug_trace.h"
 #include "netclient/wire/interleaved_reader.h"
+#include "platform/tick_clock.h"
 
 namespace qvnet {
 
@@ -38,8 +39,13 @@ bool CRtspSession::CreateSockets() {
   audio_port_ = 0;
   control_ = Adopt(std::move(control));
   const qvp::Socket* control_socket = control_.load();
-  interleaved_ = std::make_unique<InterleavedReader>(
-      [control_socket](void* b, size_t size) { return qvp::Recv(*control_socket, b, size); });
+  interleaved_ = std::make_unique<InterleavedReader>([this, control_socket](void* b, size_t size) -> ssize_t {
+    // An answer that trickles in must still be whole within the set-up's time-out.
+    const uint32_t deadline = answer_deadline_.load();
+    if (deadline != 0 && static_cast<int32_t>(qvp::TickCount() - deadline) > 0) return -1;
+    return qvp::Recv(*control_socket, b, size);
+  });
+  if (client_.address.standard) interleaved_->SetHighestChannel(kHighestStandardChannel);
   if (video.IsValid()) video_ = Adopt(std::move(video));
   if (audio.IsValid()) audio_ = Adopt(std::move(audio));
   return true;
@@ -91,8 +97,13 @@ CRtspSession::SetupResult CRtspSession::Setup() {
     uri_ = BuildRtspUri(client_.address, client_.stream_number);
     auth_.user = client_.user;
     auth_.password = client_.password;
+    standard_ = StandardState{};
   }
+  video_channel_ = kChannelVideoRtp;
+  audio_channel_ = kChannelAudioRtp;
+  keepalive_ms_ = 0;
   if (!Connect()) return kSetupFailed;
+  if (client_.address.standard) return SetupStandard();
   const SetupResult described = Describe();
   if (described != kSetupPlaying) return described;
   if (!SetupVideo() || !SetupAudio() || !Play()) return kSetupFailed;
@@ -114,12 +125,14 @@ bool CRtspSession::Connect() {
 
 bool CRtspSession::Exchange(const std::string& request, std::string_view* answer) {
   const qvp::Socket* control = control_.load();
-  if (control == nullptr) return false;
+  if (control == nullptr || interleaved_ == nullptr) return false;
   if (qvp::SendAll(*control, request.data(), request.size()) != request.size()) return false;
-  const ssize_t n = qvp::Recv(*control, answer_.data(), kRtspAnswerCapacity);
-  if (n <= 0) return false;
-  answer_[static_cast<size_t>(n)] = '\0';
-  *answer = AnswerText(answer_.data(), static_cast<size_t>(n));
+  answer_deadline_ = qvp::TickCount() + kSetupTimeoutMs;
+  const int result = interleaved_->NextAnswer(&answer_text_, kMaxRtspAnswerBytes);
+  answer_deadline_ = 0;
+  if (result != 0) return false;
+  // The dialect's rules see the text up to a NUL byte, as they always did.
+  *answer = AnswerText(answer_text_.data(), answer_text_.size());
   return true;
 }
 
@@ -253,13 +266,18 @@ bool CRtspSession::TearDownTcp() {
 
 bool CRtspSession::TearDownLocked(bool wait_answer) {
   const qvp::Socket* control = control_.load();
-  const std::string request = BuildTeardown(uri_, cseq_++, session_id_, Auth());
+  const std::string request =
+      client_.address.standard ? StandardTeardownLocked() : BuildTeardown(uri_, cseq_++, session_id_, Auth());
   if (qvp::SendAll(*control, request.data(), request.size()) != request.size()) return false;
-  if (!wait_answer) return true;
-  // A buffer of its own: the application thread may tear down while the source thread reads.
-  std::array<char, kRtspAnswerCapacity + 1> answer{};
-  const ssize_t n = qvp::Recv(*control, answer.data(), kRtspAnswerCapacity);
-  return n > 0 && AnswerIsOk(AnswerText(answer.data(), static_cast<size_t>(n)));
+  // Over TCP the answer would arrive among the interleaved packets: nobody waits for it.
+  if (!wait_answer || interleaved_ == nullptr) return true;
+  // UDP: the source thread tears down, and it is the only reader of the control socket.
+  std::string answer;
+  answer_deadline_ = qvp::TickCount() + kSetupTimeoutMs;
+  const int result = interleaved_->NextAnswer(&answer, kMaxRtspAnswerBytes);
+  answer_deadline_ = 0;
+  if (result != 0) return false;
+  return AnswerIsOk(AnswerText(answer.data(), answer.size()));
 }
 
 int CRtspSession::NextInterleaved(uint8_t** data, size_t* length, size_t max_packet) {

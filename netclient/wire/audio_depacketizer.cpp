@@ -1,25 +1,31 @@
 #include "netclient/wire/audio_depacketizer.h"
 
 #include <limits>
+#include <optional>
 
 #include "netclient/media/record/frame_unit.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/wire/media_output.h"
+#include "netclient/wire/rtp_header.h"
 #include "netclient/wire/stream_facts.h"
 
 namespace qvnet {
 
 bool HandleAudioPacket(const PacketContext& ctx, uint8_t* packet, size_t length) {
-  if (packet == nullptr || length < kRtpHeaderSize || length > kMaxAudioPacket) return false;
-  const uint32_t timestamp = RtpTimestamp(packet);
-  const size_t payload_length = length - kRtpHeaderSize;
+  if (length > kMaxAudioPacket) return false;
+  const std::optional<RtpHeaderView> rtp = ParseRtpHeader(packet, length);
+  if (!rtp) return false;
+  const uint32_t timestamp = rtp->timestamp;
+  const size_t payload_length = rtp->payload_length;
   const auto words = static_cast<uint16_t>(payload_length / 2);
-  uint8_t* frame = packet + kVoiceFrameOffset;
+  // The payload starts at byte 12 or later, so the four bytes before it are header bytes that
+  // are no longer needed.
+  uint8_t* frame = packet + rtp->payload_offset - kVoiceFrameHeaderBytes;
   frame[0] = static_cast<uint8_t>(kVoiceFrameTagValue & 0xFF);
   frame[1] = static_cast<uint8_t>(kVoiceFrameTagValue >> 8);
   frame[2] = static_cast<uint8_t>(words & 0xFF);
   frame[3] = static_cast<uint8_t>(words >> 8);
-  const size_t frame_length = length - kVoiceFrameOffset;
+  const size_t frame_length = kVoiceFrameHeaderBytes + payload_length;
 
   if (ctx.client.Flavor().decode_audio) {
     if (ctx.media == nullptr || !ctx.media->DecodeAudio(frame, frame_length)) return false;

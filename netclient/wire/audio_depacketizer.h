@@ -12,18 +12,16 @@ namespace qvnet {
 
 inline constexpr size_t kVoiceFrameHeaderBytes = 4;
 inline constexpr uint16_t kVoiceFrameTagValue = 0x0100;
-// The voice frame is built in place over the last four bytes of the RTP header (the SSRC),
-// so it starts here and is the packet length minus this long.
-inline constexpr size_t kVoiceFrameOffset = kRtpHeaderSize - kVoiceFrameHeaderBytes;
 // Longest audio packet the receivers read.
 inline constexpr size_t kMaxAudioPacket = 2048;
 // Audio queued beyond this is stale: the sound output fell behind, so the queue is emptied
 // before new samples go in.
 inline constexpr uint32_t kAudioBacklogBytes = 1024;
 
-// Takes one RTP packet apart. The RTP timestamp is kept, then bytes 8..11 of `packet` are
+// Takes one RTP packet apart (rtp_header.h finds its payload). The RTP timestamp is kept, then
+// the four bytes before the payload (the SSRC, or the end of a CSRC list or extension) are
 // overwritten with the voice frame header {256, payload length / 2} (little-endian), so the
-// voice frame lies at packet + 8 without a copy. With the flavor's decode_audio the frame is
+// voice frame lies in the packet without a copy. With the flavor's decode_audio the frame is
 // decoded through ctx.media and recorded only when it decodes; otherwise every packet is
 // recorded as received. False when the packet was dropped (shorter than the RTP header, or
 // not decodable).

@@ -1,6 +1,7 @@
 #include "netclient/wire/client_address.h"
 
 #include <cstring>
+#include <optional>
 
 namespace qvnet {
 
@@ -10,6 +11,16 @@ bool ParseClientAddress(const char* text, size_t max_text, ClientAddress* out) {
   if (length == 0 || length == max_text) return false;  // empty, or not terminated in its field
   ClientAddress a;
   a.text.assign(text, length);
+  if (IsRtspUrl(a.text)) {
+    std::optional<RtspUrl> url = ParseRtspUrl(a.text);
+    if (!url || url->host.size() > kMaxHostLength) return false;
+    a.host = url->host;
+    a.port = url->port;
+    a.standard = true;
+    a.url = std::move(*url);
+    *out = std::move(a);
+    return true;
+  }
   const size_t colon = a.text.find(':');
   a.host = a.text.substr(0, colon);
   if (a.host.empty() || a.host.size() > kMaxHostLength) return false;

@@ -1,11 +1,13 @@
 #include "netclient/wire/h264_depacketizer.h"
 
 #include <array>
+#include <optional>
 #include <span>
 
 #include "netclient/media/record/frame_unit.h"
 #include "netclient/media/record/record_pair.h"
 #include "netclient/wire/media_output.h"
+#include "netclient/wire/rtp_header.h"
 #include "netclient/wire/stream_facts.h"
 
 namespace qvnet {
@@ -53,9 +55,7 @@ void SpanAtIdrEnd(const PacketContext& ctx) {
   ctx.client.key_frame_span = static_cast<int32_t>(value);
 }
 
-void SingleNalUnit(const PacketContext& ctx, uint8_t nal_type, const uint8_t* packet, size_t length) {
-  const uint8_t* payload = packet + kRtpHeaderSize;
-  const size_t payload_length = length - kRtpHeaderSize;
+void SingleNalUnit(const PacketContext& ctx, uint8_t nal_type, const uint8_t* payload, size_t payload_length) {
   // Over TCP a slice (types 1 and 5) closes the conduit message; over UDP a single NAL unit
   // never does, only the last fragment of an FU-A.
   const bool tcp = ctx.transport == MediaTransport::kTcp;
@@ -81,12 +81,38 @@ void PassFragment(const PacketContext& ctx, const FuAssembly& fu, const FuAssemb
   }
 }
 
+// STAP-A (RFC 6184 §5.7.1): the aggregated units, each a 16-bit size and a NAL unit, go on one
+// by one as single NAL units, so that the conduit and the record files see what they would
+// have seen had the server sent them apart. The whole packet is checked first: a size that
+// runs past its end (or a unit of size 0) drops the packet, never a part of it. A unit with
+// the forbidden bit is left out on its own.
+bool StapA(const PacketContext& ctx, const uint8_t* payload, size_t payload_length) {
+  size_t units = 0;
+  for (size_t pos = 1; pos < payload_length; ++units) {
+    if (payload_length - pos < 2) return false;
+    const size_t size = (static_cast<size_t>(payload[pos]) << 8) | payload[pos + 1];
+    pos += 2;
+    if (size == 0 || size > payload_length - pos) return false;
+    pos += size;
+  }
+  if (units == 0) return false;
+  for (size_t pos = 1; pos < payload_length;) {
+    const size_t size = (static_cast<size_t>(payload[pos]) << 8) | payload[pos + 1];
+    const uint8_t* nal = payload + pos + 2;
+    pos += 2 + size;
+    const auto type = static_cast<uint8_t>(nal[0] & 0x1F);
+    if ((nal[0] & kNalForbiddenBit) != 0 || type < 1 || type > 23) continue;
+    SingleNalUnit(ctx, type, nal, size);
+  }
+  return true;
+}
+
 // False when the fragment was dropped.
-bool FuA(const PacketContext& ctx, const uint8_t* packet, size_t length) {
+bool FuA(const PacketContext& ctx, const uint8_t* payload, size_t payload_length) {
   FuAssembly* fu = ctx.fu;
   if (fu == nullptr) return false;
-  const uint8_t indicator = packet[kRtpHeaderSize];
-  const uint8_t fu_header = packet[kRtpHeaderSize + 1];
+  const uint8_t indicator = payload[0];
+  const uint8_t fu_header = payload[1];
   const auto nal_type = static_cast<uint8_t>(fu_header & 0x1F);
   const bool start = (fu_header & kFuStartBit) != 0;
   const bool end = (fu_header & kFuEndBit) != 0;
@@ -97,7 +123,7 @@ bool FuA(const PacketContext& ctx, const uint8_t* packet, size_t length) {
   } else if (!fu->Active()) {
     return false;  // its start fragment was lost: the rest of the unit cannot be used
   }
-  if (!fu->Append(packet + kMinH264Packet, length - kMinH264Packet, start)) return false;
+  if (!fu->Append(payload + 2, payload_length - 2, start)) return false;
   if (nal_type == kNalTypeSps) SpanAtSps(ctx);
   if (!end) return true;
   const std::vector<FuAssembly::Fragment>& fragments = fu->Fragments();
@@ -134,22 +160,30 @@ void FuAssembly::Drop() {
 }
 
 bool HandleH264Packet(const PacketContext& ctx, const uint8_t* packet, size_t length) {
-  if (packet == nullptr || length < kMinH264Packet) return false;
+  const std::optional<RtpHeaderView> rtp = ParseRtpHeader(packet, length);
+  if (!rtp || rtp->payload_length < kMinH264Payload) return false;
+  const uint8_t* payload = packet + rtp->payload_offset;
+  const size_t payload_length = rtp->payload_length;
   // A set forbidden bit marks a unit with errors (RFC 6184 §5.3): never record or decode it,
   // nor the fragmented unit it belongs to.
-  if ((packet[kRtpHeaderSize] & kNalForbiddenBit) != 0) {
+  if ((payload[0] & kNalForbiddenBit) != 0) {
     if (ctx.fu != nullptr) ctx.fu->Drop();
     return false;
   }
-  const auto type = static_cast<uint8_t>(packet[kRtpHeaderSize] & 0x1F);
+  const auto type = static_cast<uint8_t>(payload[0] & 0x1F);
   // The fragments of one unit come back to back: any other packet means the unit lost its end.
   if (type != kNalTypeFuA && ctx.fu != nullptr) ctx.fu->Drop();
+  bool taken = false;
   if (type >= 1 && type <= 23) {
-    SingleNalUnit(ctx, type, packet, length);
-  } else if (type != kNalTypeFuA || !FuA(ctx, packet, length)) {
-    return false;
+    SingleNalUnit(ctx, type, payload, payload_length);
+    taken = true;
+  } else if (type == kNalTypeStapA) {
+    taken = StapA(ctx, payload, payload_length);
+  } else if (type == kNalTypeFuA) {
+    taken = FuA(ctx, payload, payload_length);
   }
-  ctx.client.received_bytes.fetch_add(static_cast<uint32_t>(length - kRtpHeaderSize), std::memory_order_relaxed);
+  if (!taken) return false;
+  ctx.client.received_bytes.fetch_add(static_cast<uint32_t>(payload_length), std::memory_order_relaxed);
   return true;
 }
 

@@ -1,7 +1,7 @@
-// H.264 over RTP (RFC 6184) as the cameras send it: single NAL unit packets and FU-A
-// fragments, turned into Annex B pieces (00 00 01 + NAL unit) for the video conduit and the
-// record files. Aggregation packets (STAP-A, MTAP) and FU-B are not sent by the cameras and
-// are dropped.
+// H.264 over RTP (RFC 6184): single NAL unit packets, STAP-A aggregates and FU-A fragments,
+// turned into Annex B pieces (00 00 01 + NAL unit) for the video conduit and the record files.
+// The cameras of our dialect send no STAP-A; other servers put SPS and PPS into one. MTAP and
+// FU-B (interleaved mode only) are dropped.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +21,8 @@ inline constexpr uint8_t kFuStartBit = 0x80;
 inline constexpr uint8_t kFuEndBit = 0x40;
 inline constexpr uint8_t kNalForbiddenBit = 0x80;
 
-// RTP header plus the two FU-A bytes: anything shorter carries no NAL data.
-inline constexpr size_t kMinH264Packet = kRtpHeaderSize + 2;
+// The two FU-A bytes (or a NAL header and one byte): a shorter payload carries no NAL data.
+inline constexpr size_t kMinH264Payload = 2;
 
 // Running figures behind the key-frame span statistic: the tick of the last sequence
 // parameter set and the sum of the spans from it to the end of the IDR picture that follows.
@@ -70,11 +70,12 @@ class FuAssembly {
   std::vector<Fragment> fragments_;
 };
 
-// Takes one RTP packet apart. Writes the pieces to ctx.media's video conduit and records
-// them, counts the payload bytes and updates the key-frame span. FU-A fragments go through
-// ctx.fu (FuAssembly). False when the packet was dropped (too short, the forbidden bit set, a
-// packet type other than single NAL unit and FU-A, an FU-A fragment without an assembly or without its unit's start,
-// or one that outgrew the assembly).
+// Takes one RTP packet apart (rtp_header.h finds its payload). Writes the pieces to ctx.media's
+// video conduit and records them, counts the payload bytes and updates the key-frame span.
+// FU-A fragments go through ctx.fu (FuAssembly). False when the packet was dropped (too short,
+// the forbidden bit set, a malformed STAP-A, a packet type other than single NAL unit, STAP-A
+// and FU-A, an FU-A fragment without an assembly or without its unit's start, or one that
+// outgrew the assembly).
 bool HandleH264Packet(const PacketContext& ctx, const uint8_t* packet, size_t length);
 
 }  // namespace qvnet

@@ -9,14 +9,16 @@
 
 namespace qvnet {
 
-void HandleInterleavedPacket(const PacketContext& ctx, int channel, uint8_t* packet, size_t length) {
-  if (channel == kChannelVideoRtp) {
+void HandleInterleavedPacket(const PacketContext& ctx, int channel, uint8_t* packet, size_t length,
+                             InterleavedChannels channels) {
+  if (channel < 0 || channel >= kInterleavedText) return;  // text, skipped packets, failures
+  if (channel == channels.video) {
     if (ctx.client.video_payload_type.load() == kPayloadTypeJpeg) {
       HandleJpegPacket(ctx, packet, length);
     } else {
       HandleH264Packet(ctx, packet, length);
     }
-  } else if (channel == kChannelAudioRtp) {
+  } else if (channel == channels.audio) {
     HandleAudioPacket(ctx, packet, length);
   }
 }

@@ -1,7 +1,7 @@
 // Reading the cameras' RTSP answers. The cameras' answers are matched by substring, not parsed
 // as RFC 2326 messages: the client only ever looks for a handful of fixed texts, and it must
 // keep accepting exactly what it accepted before. Every function works on the text of one
-// receive (at most kRtspAnswerCapacity bytes) and never reads beyond it.
+// whole answer (rtsp_message.h frames it) and never reads beyond it.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,6 @@
 
 namespace qvnet {
 
-// Largest answer read by one receive (the buffer keeps one byte for a terminator).
-inline constexpr size_t kRtspAnswerCapacity = 2047;
 // Longest realm or nonce taken from a challenge; longer values are cut.
 inline constexpr size_t kMaxChallengeValue = 64;
 // Longest session id kept; further digits are cut.

@@ -32,6 +32,7 @@ std::string SetupLine(std::string_view uri, char track) {
 }  // namespace
 
 std::string BuildRtspUri(const ClientAddress& address, uint8_t stream_number) {
+  if (address.standard) return address.url.request_url;
   if (address.url_mode) return "rtsp://" + address.text;
   return "rtsp://" + address.host + ":" + std::to_string(address.port) + "/" + std::to_string(stream_number);
 }
@@ -101,6 +102,17 @@ std::string BuildTeardown(std::string_view uri, int cseq, std::string_view sessi
   text.append(uri);
   text.append(" RTSP/1.0\r\n" + Cseq(cseq) + SessionLine(session));
   text.append(OptionalAuth(auth, "TEARDOWN", uri));
+  text.append(kUserAgent);
+  text.append("\r\n");
+  return text;
+}
+
+std::string BuildRequest(std::string_view method, std::string_view uri, int cseq, std::string_view headers) {
+  std::string text(method);
+  text.push_back(' ');
+  text.append(uri);
+  text.append(" RTSP/1.0\r\n" + Cseq(cseq));
+  text.append(headers);
   text.append(kUserAgent);
   text.append("\r\n");
   return text;

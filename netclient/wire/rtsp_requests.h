@@ -19,8 +19,8 @@ struct DigestAuth {
   std::string nonce;
 };
 
-// Base URI of the session: "rtsp://" + the address text in URL mode, else
-// "rtsp://host:port/stream_number".
+// Base URI of the session: the URL without its user information in standard mode,
+// "rtsp://" + the address text in URL mode, else "rtsp://host:port/stream_number".
 std::string BuildRtspUri(const ClientAddress& address, uint8_t stream_number);
 
 // "Authorization: Digest ...\r\n" for `method`; the hashed and the sent uri is always the base
@@ -40,5 +40,9 @@ std::string BuildAudioSetup(std::string_view uri, char track, int cseq, std::str
                             std::string_view transport_line, const DigestAuth* auth);
 std::string BuildPlay(std::string_view uri, int cseq, std::string_view session, const DigestAuth* auth);
 std::string BuildTeardown(std::string_view uri, int cseq, std::string_view session, const DigestAuth* auth);
+
+// A request of the standard mode: request line, CSeq, `headers` (whole lines, each ending in
+// CRLF), the user agent and the blank line.
+std::string BuildRequest(std::string_view method, std::string_view uri, int cseq, std::string_view headers);
 
 }  // namespace qvnet

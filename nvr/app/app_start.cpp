@@ -25,7 +25,7 @@ StartResult StartApplication(const std::string& home, AppResources* out) {
   out->language = nvr::LanguageFromConfig(home);
   const std::string path = nvr::DatabasePath(home);
   nvr::DbCompact(path);  // a failure leaves the database as it was
-  if (nvr::DbOpen(out->db, path) != 1) return StartResult::kNoDatabase;
+  if (nvr::DbOpen(out->db, path) != 1 || !nvr::UpgradeDatabase(out->db)) return StartResult::kNoDatabase;
   return StartResult::kOk;
 }
 

@@ -65,7 +65,7 @@ int Usage(const SetupContext& ctx, const char* line) {
 }
 
 bool OpenDatabase(const SetupContext& ctx, nvr::DbConnection* conn) {
-  if (nvr::DbOpen(*conn, nvr::DatabasePath(ctx.home)) == 1) return true;
+  if (nvr::DbOpen(*conn, nvr::DatabasePath(ctx.home)) == 1 && nvr::UpgradeDatabase(*conn)) return true;
   std::fprintf(ctx.io.err, "%s (%s; create it with QV_NVR --init-db)\n",
                nvr::LoadString(nvr::kStrConnectDbFailed, ctx.language),
                nvr::DatabasePath(ctx.home).c_str());

@@ -7,6 +7,7 @@
 #include "nvr/core/store/recorder_db.h"
 #include "nvr/core/engine/schedule_match.h"
 #include "nvr/core/store/settings_files.h"
+#include "netclient/wire/rtsp_url.h"
 
 namespace nvrapp {
 
@@ -18,17 +19,55 @@ using nvrdlg::Refusal;
 namespace {
 
 constexpr char kAddDeviceUsage[] =
-    "--add-device NAME HOST PORT CHANNEL USER PASSWORD [--stream 0|1] [--schedule ID]";
+    "--add-device NAME HOST PORT CHANNEL USER PASSWORD [--stream 0|1] [--schedule ID] [--transport tcp|udp]\n"
+    "       QV_NVR --add-device NAME rtsp://[USER:PASSWORD@]HOST[:PORT]/PATH [USER PASSWORD] [--schedule ID]"
+    " [--transport tcp|udp]";
 
 bool ScheduleExists(const std::vector<nvr::ScheduleRecord>& schedules, int32_t id) {
   return std::any_of(schedules.begin(), schedules.end(),
                      [id](const nvr::ScheduleRecord& s) { return s.id == id; });
 }
 
+bool Complain(const SetupContext& ctx, const char* text) {
+  std::fprintf(ctx.io.err, "QV_NVR --add-device: %s\n", text);
+  return false;
+}
+
+// Schedule and transport, common to both forms.
+bool CommonOptions(const SetupContext& ctx, const CommandArgs& a, nvr::DeviceRecord* d) {
+  const auto schedule = ParseNumber(a.Option("--schedule").value_or("0"), 0, INT32_MAX);
+  const std::string transport = a.Option("--transport").value_or("tcp");
+  if (!schedule) return Complain(ctx, "--schedule must be a schedule id (QV_NVR --list-schedules)");
+  if (transport != "tcp" && transport != "udp") return Complain(ctx, "--transport must be tcp or udp");
+  d->schedule_id = static_cast<int32_t>(*schedule);
+  d->transport = transport == "udp" ? 0 : 1;
+  return true;
+}
+
+// A camera outside the dialect by its URL: host and port come from it (the file names use
+// them), the channel is the first, the credentials go into their own fields and the URL is
+// stored without them.
+[[gnu::noinline]] bool UrlDeviceFromArgs(const SetupContext& ctx, const CommandArgs& a, nvr::DeviceRecord* d) {
+  if (a.Option("--stream")) return Complain(ctx, "--stream is for HOST PORT CHANNEL devices; the URL names the stream");
+  const std::optional<qvnet::RtspUrl> url = qvnet::ParseRtspUrl(a.positional[1]);
+  if (!url) return Complain(ctx, "the URL must read rtsp://[USER:PASSWORD@]HOST[:PORT]/PATH");
+  if (url->has_credentials && a.positional.size() == 4) return Complain(ctx, "USER and PASSWORD given twice (in the URL and after it)");
+  if (url->request_url.size() >= sizeof(NvrClientParams::address)) return Complain(ctx, "the URL is too long (at most 127 bytes without USER:PASSWORD@)");
+  d->name.assign(a.positional[0]);
+  d->url = url->host;
+  d->rtsp_port = url->port;
+  d->channel = 0;
+  d->stream_url = url->request_url;
+  d->username = a.positional.size() == 4 ? a.positional[2] : url->user;
+  d->password = a.positional.size() == 4 ? a.positional[3] : url->password;
+  return CommonOptions(ctx, a, d);
+}
+
 // The device as typed: port, channel (1..4 as the list shows it), stream and schedule parsed;
 // false with a message for a number that is not one.
 // Not inlined: g++ 12 then mistakes the record's strings for uninitialised (-Wmaybe-uninitialized).
 [[gnu::noinline]] bool DeviceFromArgs(const SetupContext& ctx, const CommandArgs& a, nvr::DeviceRecord* d) {
+  if (qvnet::IsRtspUrl(a.positional[1])) return UrlDeviceFromArgs(ctx, a, d);
   d->name.assign(a.positional[0]);
   d->url.assign(a.positional[1]);
   d->username.assign(a.positional[4]);
@@ -36,21 +75,15 @@ bool ScheduleExists(const std::vector<nvr::ScheduleRecord>& schedules, int32_t i
   const auto port = ParseNumber(a.positional[2], 1, 65535);
   const auto channel = ParseNumber(a.positional[3], 1, kMaxChannels);
   const auto stream = ParseNumber(a.Option("--stream").value_or("0"), 0, 1);
-  const auto schedule = ParseNumber(a.Option("--schedule").value_or("0"), 0, INT32_MAX);
   const char* bad = !port       ? "PORT must be 1 to 65535"
                     : !channel  ? "CHANNEL must be 1 to 4"
                     : !stream   ? "--stream must be 0 (primary) or 1 (secondary)"
-                    : !schedule ? "--schedule must be a schedule id (QV_NVR --list-schedules)"
                                 : nullptr;
-  if (bad != nullptr) {
-    std::fprintf(ctx.io.err, "QV_NVR --add-device: %s\n", bad);
-    return false;
-  }
+  if (bad != nullptr) return Complain(ctx, bad);
   d->rtsp_port = static_cast<uint16_t>(*port);
   d->channel = static_cast<int32_t>(*channel - 1);
   d->stream_type = static_cast<int32_t>(*stream);
-  d->schedule_id = static_cast<int32_t>(*schedule);
-  return true;
+  return CommonOptions(ctx, a, d);
 }
 
 const char* OpStateName(int32_t op_state) {
@@ -65,9 +98,11 @@ const char* OpStateName(int32_t op_state) {
 
 int AddDeviceCommand(const SetupContext& ctx, const std::vector<std::string>& args) {
   CommandArgs a;
-  if (!SplitArgs(args, {"--stream", "--schedule"}, &a, ctx.io.err) || a.positional.size() != 6) {
-    return Usage(ctx, kAddDeviceUsage);
-  }
+  // NAME HOST PORT CHANNEL USER PASSWORD, or NAME URL [USER PASSWORD].
+  const bool split = SplitArgs(args, {"--stream", "--schedule", "--transport"}, &a, ctx.io.err);
+  const size_t n = a.positional.size();
+  const bool by_url = n >= 2 && qvnet::IsRtspUrl(a.positional[1]);
+  if (!split || (by_url ? n != 2 && n != 4 : n != 6)) return Usage(ctx, kAddDeviceUsage);
   nvr::DeviceRecord device;
   if (!DeviceFromArgs(ctx, a, &device)) return kExitUsage;
   const std::vector<nvr::ScheduleRecord> schedules =
@@ -91,8 +126,12 @@ int AddDeviceCommand(const SetupContext& ctx, const std::vector<std::string>& ar
     std::fprintf(ctx.io.err, "%s\n", nvr::LoadString(nvr::kStrDeviceAddFailed, ctx.language));
     return kExitFailed;
   }
-  std::fprintf(ctx.io.out, "added %s (%s:%u, channel %d)%s\n", device.name.c_str(),
-               device.url.c_str(), device.rtsp_port, device.channel + 1,
+  const std::string where = device.stream_url.empty()
+                                ? device.url + ":" + std::to_string(device.rtsp_port) + ", channel " +
+                                      std::to_string(device.channel + 1)
+                                : device.stream_url;
+  std::fprintf(ctx.io.out, "added %s (%s, %s)%s\n", device.name.c_str(), where.c_str(),
+               device.transport == 0 ? "UDP" : "TCP",
                device.schedule_id != 0 ? " on its schedule" : " (operated by hand)");
   NoteRunningRecorder(ctx);
   return kExitOk;
@@ -114,7 +153,8 @@ int ListDevicesCommand(const SetupContext& ctx, const std::vector<std::string>& 
                "STREAM", "SCHEDULE");
   int number = 0;
   for (const nvr::DeviceRecord& d : devices) {
-    const std::string address = d.url + ":" + std::to_string(d.rtsp_port);
+    const std::string address =
+        (d.stream_url.empty() ? d.url + ":" + std::to_string(d.rtsp_port) : d.stream_url) + (d.transport == 0 ? " (UDP)" : "");
     std::string schedule;
     if (d.schedule_id == 0) {
       schedule = std::string("- (by hand, last ") + OpStateName(d.op_state) + ")";

@@ -50,6 +50,23 @@ void DrawCamera(QPainter& p) {
   p.drawEllipse(QPointF(16, 18), 3, 3);
 }
 
+// A bracket facing right ([) for the start mark, left (]) for the end mark.
+void DrawMark(QPainter& p, bool start) {
+  p.setPen(QPen(kInk, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+  const qreal x = start ? 11 : 21;
+  const qreal tip = start ? 18 : 14;
+  p.drawPolyline(QPolygonF({QPointF(tip, 6), QPointF(x, 6), QPointF(x, 26), QPointF(tip, 26)}));
+  p.fillRect(QRectF(start ? 18 : 9, 14, 5, 4), QColor(230, 140, 20));
+}
+
+// A tray with an arrow leaving it.
+void DrawExport(QPainter& p) {
+  p.setPen(QPen(kInk, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.drawPolyline(QPolygonF({QPointF(6, 18), QPointF(6, 26), QPointF(26, 26), QPointF(26, 18)}));
+  p.drawLine(QPointF(16, 20), QPointF(16, 6));
+  p.drawPolyline(QPolygonF({QPointF(10, 12), QPointF(16, 6), QPointF(22, 12)}));
+}
+
 void DrawProgram(QPainter& p) {
   p.setBrush(QColor(30, 30, 30));
   p.setPen(Qt::NoPen);
@@ -84,6 +101,13 @@ void Draw(QPainter& p, IconKind kind) {
       break;
     case IconKind::kSnapshot:
       DrawCamera(p);
+      break;
+    case IconKind::kMarkStart:
+    case IconKind::kMarkEnd:
+      DrawMark(p, kind == IconKind::kMarkStart);
+      break;
+    case IconKind::kExport:
+      DrawExport(p);
       break;
     case IconKind::kProgram:
       DrawProgram(p);

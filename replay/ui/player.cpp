@@ -56,6 +56,8 @@ void Player::Close() {
   emit positionChanged(0, 0);
 }
 
+uint32_t Player::Position() const { return handle_ == 0 ? 0 : QVNET_ReplayCurTime(handle_); }
+
 void Player::Pause() {
   if (handle_ == 0) return;
   QVNET_ReplayPause(handle_);

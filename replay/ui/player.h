@@ -34,6 +34,8 @@ class Player : public QObject {
   QVNET_HANDLE Handle() const { return handle_; }
   const QString& Path() const { return path_; }
   uint32_t Total() const { return total_; }
+  // The library's current position in seconds (0 while no file is open).
+  uint32_t Position() const;
 
   void Pause();
   void Continue();

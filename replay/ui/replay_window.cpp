@@ -15,8 +15,10 @@
 #include <QVBoxLayout>
 
 #include "nvr/core/store/drives.h"
+#include "replay/ui/export_dialog.h"
 #include "uishared/endpoint_listener.h"
 #include "replay/ui/icon_art.h"
+#include "replay/ui/marked_slider.h"
 #include "replay/ui/result_list.h"
 #include "replay/ui/search_panel.h"
 #include "replay/ui/search_runner.h"
@@ -132,6 +134,9 @@ void ReplayWindow::ConnectTransport() {
   connect(t->StepButton(), &QToolButton::clicked, p, &Player::Step);
   connect(t->SoundButton(), &QToolButton::clicked, this, &ReplayWindow::ToggleSound);
   connect(t->SnapshotButton(), &QToolButton::clicked, this, &ReplayWindow::Snapshot);
+  connect(t->MarkStartButton(), &QToolButton::clicked, this, [this] { MarkPosition(true); });
+  connect(t->MarkEndButton(), &QToolButton::clicked, this, [this] { MarkPosition(false); });
+  connect(t->ExportButton(), &QToolButton::clicked, this, &ReplayWindow::OpenExportDialog);
   QSlider* slider = t->Slider();
   connect(slider, &QSlider::sliderPressed, p, &Player::BeginDrag);
   connect(slider, &QSlider::sliderMoved, p, &Player::DragTo);
@@ -145,10 +150,14 @@ void ReplayWindow::ConnectTransport() {
   });
   connect(p, &Player::soundChanged, t, &TransportBar::ShowSound);
   connect(p, &Player::opened, this, [this](const QString& path) {
+    marks_ = SliderMarks{};  // marks belong to the file they were set on
+    transport_->Marked()->SetMarks(marks_);
     transport_->ShowPath(path);
     results_->Model()->SetPlayingPath(path);
   });
   connect(p, &Player::closed, this, [this] {
+    marks_ = SliderMarks{};
+    transport_->Marked()->SetMarks(marks_);
     transport_->ShowPath(QString());
     results_->Model()->SetPlayingPath(QString());
     video_->Clear();
@@ -180,6 +189,8 @@ void ReplayWindow::AddShortcuts(QWidget* scope) {
   add(QKeySequence(Qt::Key_Plus), [this] { player_->Fast(); });
   add(QKeySequence(Qt::Key_Equal), [this] { player_->Fast(); });
   add(QKeySequence(Qt::Key_Minus), [this] { player_->Slow(); });
+  add(QKeySequence(Qt::Key_BracketLeft), [this] { MarkPosition(true); });
+  add(QKeySequence(Qt::Key_BracketRight), [this] { MarkPosition(false); });
 }
 
 void ReplayWindow::AddEscape() {
@@ -230,6 +241,25 @@ void ReplayWindow::Snapshot() {
   bool failed = false;
   const std::string path = player_->Snapshot(&failed);
   if (failed) ShowMessage(QCoreApplication::translate("ReplayWindow", "The snapshot could not be saved: %1").arg(QString::fromStdString(path)));
+}
+
+ExportDialog* ReplayWindow::CurrentExport() const { return export_dialog_.data(); }
+
+void ReplayWindow::MarkPosition(bool start) {
+  if (!player_->IsOpen()) return;
+  (start ? marks_.start : marks_.end) = player_->Position();
+  transport_->Marked()->SetMarks(marks_);
+}
+
+void ReplayWindow::OpenExportDialog() {
+  if (!player_->IsOpen()) {
+    ShowMessage(QCoreApplication::translate("ReplayWindow", "Open a recording first: Export copies the file that plays."));
+    return;
+  }
+  if (export_dialog_ != nullptr) delete export_dialog_;
+  export_dialog_ = new ExportDialog(player_->Path(), MarkedPart(marks_, player_->Total()), this);
+  export_dialog_->setAttribute(Qt::WA_DeleteOnClose);
+  export_dialog_->show();
 }
 
 void ReplayWindow::EndProgram() {

@@ -5,12 +5,14 @@
 // open file is closed first), and the show message brings the window to the front.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "replay/core/catalogue_search.h"
+#include "replay/core/export_part.h"
 #include "replay/ui/player.h"
 
 class QLabel;
@@ -25,6 +27,7 @@ namespace replay {
 
 using qvui::EndpointListener;
 using qvui::VideoArea;
+class ExportDialog;
 class ResultList;
 class SearchPanel;
 class SearchRunner;
@@ -70,6 +73,13 @@ class ReplayWindow : public QWidget {
   QLabel* SearchStatus() const { return status_; }
   SearchRunner* Runner() const { return runner_; }
   EndpointListener* Listener() const { return listener_; }
+  // The marks on the slider and the Export dialog open now (null when none).
+  const SliderMarks& Marks() const { return marks_; }
+  ExportDialog* CurrentExport() const;
+  // Marks the current position as the start or the end of a part (the mark buttons, [ and ]).
+  void MarkPosition(bool start);
+  // The Export action: the dialog for the open file and the marked part.
+  void OpenExportDialog();
 
  signals:
   void searchFinished(size_t files);
@@ -108,6 +118,8 @@ class ReplayWindow : public QWidget {
   SearchRunner* runner_ = nullptr;
   EndpointListener* listener_ = nullptr;
   bool ending_ = false;
+  SliderMarks marks_;
+  QPointer<ExportDialog> export_dialog_;
 };
 
 }  // namespace replay

@@ -1,5 +1,6 @@
 #include "replay/ui/transport_bar.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
@@ -8,13 +9,14 @@
 
 #include "replay/core/playback_texts.h"
 #include "replay/ui/icon_art.h"
+#include "replay/ui/marked_slider.h"
 #include "replay/ui/ui_texts.h"
 
 namespace replay {
 
 TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("transportBar"));
-  slider_ = new QSlider(Qt::Horizontal, this);
+  slider_ = new MarkedSlider(this);
   slider_->setObjectName(QStringLiteral("positionSlider_1017"));
   slider_->setRange(0, 0);
   slider_->setTickPosition(QSlider::NoTicks);
@@ -38,7 +40,12 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
   step_ = AddButton("step_1024", kStrStep, IconKind::kStep);
   sound_ = AddButton("sound_1023", kStrSound, IconKind::kSoundOff);
   snapshot_ = AddButton("snapshot_1020", kStrSnapshot, IconKind::kSnapshot);
+  mark_start_ = AddButton("markStart", QCoreApplication::translate("ReplayWindow", "Mark the start of a part"), IconKind::kMarkStart);
+  mark_end_ = AddButton("markEnd", QCoreApplication::translate("ReplayWindow", "Mark the end of a part"), IconKind::kMarkEnd);
+  export_ = AddButton("exportButton", QCoreApplication::translate("ReplayWindow", "Export..."), IconKind::kExport);
   for (QToolButton* b : {continue_, pause_, slow_, fast_, step_, sound_, snapshot_}) buttons->addWidget(b);
+  buttons->addSpacing(12);
+  for (QToolButton* b : {mark_start_, mark_end_, export_}) buttons->addWidget(b);
   buttons->addStretch(1);
   buttons->addWidget(time_);
   static_cast<QVBoxLayout*>(layout())->addWidget(slider_);
@@ -47,15 +54,21 @@ TransportBar::TransportBar(QWidget* parent) : QWidget(parent) {
 }
 
 QToolButton* TransportBar::AddButton(const char* name, uint32_t tip_id, IconKind icon) {
+  return AddButton(name, Str(tip_id), icon);
+}
+
+QToolButton* TransportBar::AddButton(const char* name, const QString& tip, IconKind icon) {
   auto* b = new QToolButton(this);
   b->setObjectName(QLatin1String(name));
   b->setAutoRaise(true);
   b->setIcon(MakeIcon(icon));
   b->setIconSize(QSize(24, 24));
-  b->setToolTip(Str(tip_id));
+  b->setToolTip(tip);
   b->setFocusPolicy(Qt::NoFocus);
   return b;
 }
+
+QSlider* TransportBar::Slider() const { return slider_; }
 
 void TransportBar::ShowPosition(uint32_t position_s, uint32_t total_s, bool move_slider) {
   time_->setText(QString::fromStdString(replay::TimeLabel(position_s, total_s)));

@@ -1,6 +1,6 @@
-// The row under the video area: the position slider, the seven transport buttons (Continue,
-// Pause, Slow, Fast, Step, Sound, Snapshot; icons, names as tooltips), the time label and the
-// path of the open file.
+// The row under the video area: the position slider with its marks, the seven transport
+// buttons (Continue, Pause, Slow, Fast, Step, Sound, Snapshot; icons, names as tooltips), the
+// mark and export buttons, the time label and the path of the open file.
 #pragma once
 
 #include <QWidget>
@@ -13,13 +13,16 @@ class QToolButton;
 
 namespace replay {
 
+class MarkedSlider;
+
 class TransportBar : public QWidget {
   Q_OBJECT
 
  public:
   explicit TransportBar(QWidget* parent = nullptr);
 
-  QSlider* Slider() const { return slider_; }
+  QSlider* Slider() const;
+  MarkedSlider* Marked() const { return slider_; }
   QLabel* TimeLabel() const { return time_; }
   QLabel* PathLabel() const { return path_; }
   QToolButton* ContinueButton() const { return continue_; }
@@ -29,6 +32,9 @@ class TransportBar : public QWidget {
   QToolButton* StepButton() const { return step_; }
   QToolButton* SoundButton() const { return sound_; }
   QToolButton* SnapshotButton() const { return snapshot_; }
+  QToolButton* MarkStartButton() const { return mark_start_; }
+  QToolButton* MarkEndButton() const { return mark_end_; }
+  QToolButton* ExportButton() const { return export_; }
 
   // The slider and label for a position; the slider is left alone while the user drags it.
   void ShowPosition(uint32_t position_s, uint32_t total_s, bool move_slider);
@@ -37,8 +43,9 @@ class TransportBar : public QWidget {
 
  private:
   QToolButton* AddButton(const char* name, uint32_t tip_id, IconKind icon);
+  QToolButton* AddButton(const char* name, const QString& tip, IconKind icon);
 
-  QSlider* slider_ = nullptr;
+  MarkedSlider* slider_ = nullptr;
   QLabel* time_ = nullptr;
   QLabel* path_ = nullptr;
   QToolButton* continue_ = nullptr;
@@ -48,6 +55,9 @@ class TransportBar : public QWidget {
   QToolButton* step_ = nullptr;
   QToolButton* sound_ = nullptr;
   QToolButton* snapshot_ = nullptr;
+  QToolButton* mark_start_ = nullptr;
+  QToolButton* mark_end_ = nullptr;
+  QToolButton* export_ = nullptr;
 };
 
 }  // namespace replay

@@ -147,6 +147,17 @@ TEST(ClientParams, RecordOfADevice) {
   e.host = "h";
   e.password = std::string(33, 'p');
   EXPECT_FALSE(nvr::MakeClientParams(e, 77));
+
+  // A device by URL: the library gets the URL and the device's transport.
+  e.password = "p";
+  e.stream_url = "rtsp://cam.local:8554/live/main";
+  e.transport = 0;
+  const std::optional<NvrClientParams> url = nvr::MakeClientParams(e, 77);
+  ASSERT_TRUE(url);
+  EXPECT_EQ(url->transport, 0);
+  EXPECT_STREQ(url->address, "rtsp://cam.local:8554/live/main");
+  e.stream_url = "rtsp://h/" + std::string(120, 'x');  // 128 bytes: no room for the terminator
+  EXPECT_FALSE(nvr::MakeClientParams(e, 77));
 }
 
 TEST(Strings, LocaleSelectsTheTable) {

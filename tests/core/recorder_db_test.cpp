@@ -91,6 +91,64 @@ TEST_F(RecorderDbTest, DeletingOneOfTwoCamerasBehindOneAddressKeepsTheOther) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"back"}));
 }
 
+// Cameras outside the dialect are addressed by URL: two streams of one server (same host,
+// port and channel 0) are two devices, found and deleted apart; the transport is kept.
+TEST_F(RecorderDbTest, UrlDevicesAreKeyedByTheirUrl) {
+  DeviceRecord a = Device("main", "10.0.0.7");
+  a.stream_type = 0;
+  a.stream_url = "rtsp://10.0.0.7:554/main";
+  DeviceRecord b = a;
+  b.name = "sub";
+  b.stream_url = "rtsp://10.0.0.7:554/sub";
+  b.transport = 0;
+  ASSERT_TRUE(db_.InsertDevice(a));
+  ASSERT_TRUE(db_.InsertDevice(b));
+  ASSERT_TRUE(db_.InsertDevice(Device("dialect", "10.0.0.7")));
+  std::vector<DeviceRecord> found;
+  ASSERT_TRUE(db_.DevicesByAddress("10.0.0.7", 0, 554, &found, "rtsp://10.0.0.7:554/sub"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].name, "sub");
+  EXPECT_EQ(found[0].transport, 0);
+  ASSERT_TRUE(db_.DevicesByAddress("10.0.0.7", 0, 554, &found));
+  ASSERT_EQ(found.size(), 1u) << "the dialect's device has no URL";
+  EXPECT_EQ(found[0].name, "dialect");
+  ASSERT_TRUE(db_.DeleteDevice("10.0.0.7", 0, 554, "rtsp://10.0.0.7:554/main"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"sub", "dialect"}));
+  b.transport = 1;
+  b.stream_url = "rtsp://10.0.0.7:554/sub2";
+  ASSERT_TRUE(db_.UpdateDevice("sub", b));
+  EXPECT_EQ(All()[0].stream_url, "rtsp://10.0.0.7:554/sub2");
+  EXPECT_EQ(All()[0].transport, 1);
+}
+
+// A database made before the URL and transport columns existed gets them on open; its devices
+// stay dialect devices over TCP, and the upgrade can run any number of times.
+TEST_F(RecorderDbTest, UpgradeAddsTheNewColumnsAndKeepsOldDevices) {
+  ASSERT_EQ(nvr::DbExecute(conn_, "DROP TABLE DEVICE"), 1);
+  ASSERT_EQ(nvr::DbExecute(conn_,
+                           "CREATE TABLE DEVICE (DEVICE_NAME TEXT COLLATE NOCASE, DEVICE_URL TEXT COLLATE NOCASE,"
+                           " RTSP_PORT INTEGER, CHANNEL INTEGER, STREAM_TYPE INTEGER, ALARM_STATE INTEGER,"
+                           " DEVICE_USERNAME TEXT, DEVICE_PASSWORD TEXT, SCHEDULE_ID INTEGER DEFAULT 0,"
+                           " OP_STATE INTEGER DEFAULT 0, DEVICE_DEPICT TEXT)"),
+            1);
+  ASSERT_EQ(nvr::DbExecute(conn_, "INSERT INTO DEVICE (DEVICE_NAME, DEVICE_URL, RTSP_PORT, CHANNEL) VALUES ('Old', 'h', 554, 2)"), 1);
+  EXPECT_FALSE(db_.InsertDevice(Device("New", "h2"))) << "the statements need the new columns";
+  ASSERT_TRUE(nvr::UpgradeDatabase(conn_));
+  ASSERT_TRUE(nvr::UpgradeDatabase(conn_));
+  ASSERT_TRUE(db_.InsertDevice(Device("New", "h2")));
+  const std::vector<DeviceRecord> all = All();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].name, "Old");
+  EXPECT_EQ(all[0].channel, 2);
+  EXPECT_EQ(all[0].stream_url, "");
+  EXPECT_EQ(all[0].transport, 1);
+  std::vector<DeviceRecord> found;
+  ASSERT_TRUE(db_.DevicesByAddress("h", 2, 554, &found));
+  EXPECT_EQ(found.size(), 1u);
+  ASSERT_TRUE(db_.DeleteDevice("h", 2, 554));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"New"}));
+}
+
 TEST_F(RecorderDbTest, TableOrderAndDefaults) {
   for (const char* name : {"c", "a", "b"}) ASSERT_TRUE(db_.InsertDevice(Device(name, name)));
   ASSERT_TRUE(db_.DeleteDevice("a", 0, 554));

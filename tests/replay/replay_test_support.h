@@ -19,6 +19,7 @@
 #include "platform/memory_window_sink.h"
 #include "platform/window_registry.h"
 #include "tests/codec/test_media.h"
+#include "tests/support/annex_b.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/replay_speed.h"
 
@@ -44,25 +45,7 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The NAL units of an Annex B access unit, without their start codes.
-inline std::vector<Bytes> SplitNals(const Bytes& unit) {
-  std::vector<Bytes> nals;
-  const auto at = [&](size_t i) { return unit.begin() + static_cast<std::ptrdiff_t>(i); };
-  size_t start = std::string::npos;
-  for (size_t i = 0; i + 2 < unit.size(); ++i) {
-    if (unit[i] != 0 || unit[i + 1] != 0 || unit[i + 2] != 1) continue;
-    if (start != std::string::npos) {
-      size_t end = i;
-      while (end > start && unit[end - 1] == 0) --end;
-      nals.emplace_back(at(start), at(end));
-    }
-    start = i + 3;
-    i += 2;
-  }
-  if (start != std::string::npos && start < unit.size()) nals.emplace_back(at(start), unit.end());
-  return nals;
-}
-
+// Whether an Annex B access unit carries a sequence parameter set.
 inline bool IsKeyUnit(const Bytes& unit) {
   for (const Bytes& nal : SplitNals(unit)) {
     if (!nal.empty() && (nal[0] & 0x1F) == 7) return true;

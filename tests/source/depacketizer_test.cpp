@@ -202,7 +202,9 @@ TEST_F(DepacketizerTest, UnusablePacketsAreDroppedWithoutTrace) {
       {"empty", {}},
       {"header only", RtpPacket({})},
       {"13 bytes", RtpPacket({0x65})},
-      {"STAP-A", RtpPacket({0x78, 0x00, 0x02, 0x67, 0x42, 0x00, 0x02, 0x68, 0xCE})},
+      {"STAP-A whose size runs past its end", RtpPacket({0x78, 0x00, 0x02, 0x67, 0x42, 0x00, 0x05, 0x68, 0xCE})},
+      {"STAP-A with a unit of size 0", RtpPacket({0x78, 0x00, 0x00, 0x00, 0x02, 0x68, 0xCE})},
+      {"STAP-A without units", RtpPacket({0x78, 0x00})},
       {"FU-B", RtpPacket({0x7D, 0x85, 0x00, 0x01, 0xAA})},
       {"NAL type 0", RtpPacket({0x00, 0x11, 0x22})},
       {"NAL type 30", RtpPacket({0x1E, 0x11, 0x22})},
@@ -307,8 +309,10 @@ TEST_F(DepacketizerTest, JpegFragmentsJoinIntoOnePictureRecordedPerTransport) {
 }
 
 TEST_F(DepacketizerTest, JpegPictureOverTheCapIsDroppedWholeAndTheNextOneIsFine) {
-  // Exactly the cap still fits.
-  const Bytes8 most(kJpegAssemblyCapacity - 10, 0x11);
+  // Exactly the cap still fits (a complete image, as the cameras send them).
+  Bytes8 most(kJpegAssemblyCapacity - 10, 0x11);
+  most[0] = 0xFF;
+  most[1] = 0xD8;
   ASSERT_TRUE(Jpeg(MediaTransport::kTcp, JpegFragment(0, most, false)));
   ASSERT_TRUE(Jpeg(MediaTransport::kTcp, JpegFragment(static_cast<uint32_t>(most.size()), Bytes8(10, 0x22), true)));
   ASSERT_EQ(media_.pieces.size(), 1u);
@@ -316,7 +320,10 @@ TEST_F(DepacketizerTest, JpegPictureOverTheCapIsDroppedWholeAndTheNextOneIsFine)
   media_.pieces.clear();
 
   const Bytes8 chunk(1000, 0x77);
-  ASSERT_TRUE(Jpeg(MediaTransport::kUdp, JpegFragment(0, chunk, false)));
+  Bytes8 first = chunk;
+  first[0] = 0xFF;
+  first[1] = 0xD8;
+  ASSERT_TRUE(Jpeg(MediaTransport::kUdp, JpegFragment(0, first, false)));
   uint32_t offset = 1000;
   // Past the cap, then a few more fragments of the same picture, then its marker.
   while (offset < kJpegAssemblyCapacity + 5000) {

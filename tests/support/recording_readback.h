@@ -37,6 +37,16 @@ struct Recording {
     return all;
   }
 
+  // The video payloads from the first key-frame record on (what a decoder can use).
+  std::vector<uint8_t> VideoFromFirstKeyFrame() const {
+    size_t first_key = 0;
+    for (const RecordedFrame& f : frames) {
+      if (f.header.stream == qvnet::kStreamVideo && f.header.kind == qvnet::kKindKeyFrame) break;
+      if (f.header.stream == qvnet::kStreamVideo) ++first_key;
+    }
+    return VideoBytes(first_key);
+  }
+
   // The voice frames without their 4-byte headers.
   std::vector<uint8_t> AudioPayloads() const {
     std::vector<uint8_t> all;

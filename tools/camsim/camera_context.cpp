@@ -47,6 +47,12 @@ uint32_t CameraContext::Random() {
 
 std::string CameraContext::NewSessionId() {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (options.text_session_id) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string id = "QvS-";
+    while (id.size() < 16) id += kHex[random_() % 16];
+    return id;
+  }
   const size_t digits = options.long_session_id ? 40 : 8;
   std::string id;
   id += static_cast<char>('1' + random_() % 9);

@@ -40,6 +40,9 @@ struct CameraOptions {
   AudioCodec audio = AudioCodec::kPcma;
   size_t mtu = 1400;      // largest RTP packet (header included)
   bool stap_a = false;    // send SPS and PPS in one STAP-A packet
+  // Every RTP packet with two CSRCs, a one-byte header extension (RFC 5285) and padding, as
+  // mixers and some servers send them.
+  bool rtp_extras = false;
 
   // RTSP.
   std::string user;       // empty: no authentication
@@ -48,8 +51,14 @@ struct CameraOptions {
   RefuseAuth refuse_auth = RefuseAuth::kOff;
   ServerHeader server_header = ServerHeader::kParams;
   std::string server_header_text;  // for kCustom, written as given, then CRLF
-  bool session_timeout = false;    // append ";timeout=60" to the Session header
+  bool session_timeout = false;    // append ";timeout=<session_timeout_s>" to the Session header
+  int session_timeout_s = 60;
   bool long_session_id = false;    // 40 digits
+  bool text_session_id = false;    // letters, digits and a dash, as most servers make them
+  // Send every RTSP answer in three pieces (status line, rest of the header, body) 20 ms apart,
+  // as servers do that write headers and description separately.
+  bool split_answers = false;
+  bool refuse_get_parameter = false;  // answer GET_PARAMETER with 501
   bool audio_without_control = false;  // SDP names only one trackID
   uint32_t slow_ms = 0;            // delay before every RTSP and control answer
   uint32_t pause_video_ms = 0;     // video gap after the first PLAY

@@ -99,6 +99,11 @@ const std::map<std::string, Handler>& ValueOptions() {
          c->camera.server_header_text = v;
          return v.find_first_of("\r\n") == std::string::npos;
        }},
+      {"--session-timeout-s",
+       integer(1, 3600, [](CommandLine* c, long n) {
+         c->camera.session_timeout = true;
+         c->camera.session_timeout_s = static_cast<int>(n);
+       })},
       {"--slow", integer(0, 600000, [](CommandLine* c, long n) { c->camera.slow_ms = static_cast<uint32_t>(n); })},
       {"--pause-video", seconds([](CommandLine* c, uint32_t ms) { c->camera.pause_video_ms = ms; })},
       {"--pause-after", seconds([](CommandLine* c, uint32_t ms) { c->camera.pause_after_ms = ms; })},
@@ -134,6 +139,10 @@ const std::map<std::string, Handler>& ValueOptions() {
 const std::map<std::string, std::function<void(CommandLine*)>>& FlagOptions() {
   static const std::map<std::string, std::function<void(CommandLine*)>> kFlags = {
       {"--stap-a", [](CommandLine* c) { c->camera.stap_a = true; }},
+      {"--rtp-extras", [](CommandLine* c) { c->camera.rtp_extras = true; }},
+      {"--split-answers", [](CommandLine* c) { c->camera.split_answers = true; }},
+      {"--text-session-id", [](CommandLine* c) { c->camera.text_session_id = true; }},
+      {"--no-get-parameter", [](CommandLine* c) { c->camera.refuse_get_parameter = true; }},
       {"--no-server-header", [](CommandLine* c) { c->camera.server_header = ServerHeader::kOmit; }},
       {"--session-timeout", [](CommandLine* c) { c->camera.session_timeout = true; }},
       {"--long-session-id", [](CommandLine* c) { c->camera.long_session_id = true; }},

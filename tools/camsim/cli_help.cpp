@@ -27,6 +27,7 @@ Video:
   --mtu N                largest RTP packet in bytes, 200..65000 (default 1400); larger
                          H.264 NAL units go as FU-A fragments
   --stap-a               send SPS and PPS together in one STAP-A packet
+  --rtp-extras           RTP packets with two CSRCs, a header extension and padding
 
 Audio:
   --audio CODEC          none|pcma|pcmu|g726-16|g726-24|g726-32|g726-40 (default pcma);
@@ -42,7 +43,12 @@ RTSP behaviour:
   --no-server-header     omit the "Server: QuorValenta Rtsp Server W*H*FPS*KBPS" line
   --server-text TEXT     send TEXT after "Server: QuorValenta Rtsp Server " instead
   --session-timeout      append ";timeout=60" to the Session header
+  --session-timeout-s N  ... with N seconds instead of 60
   --long-session-id      use 40-digit session ids
+  --text-session-id      session ids of letters, digits and a dash ("QvS-3f9a...")
+  --split-answers        send every RTSP answer in three pieces 20 ms apart (status line,
+                         rest of the header, body)
+  --no-get-parameter     answer GET_PARAMETER with 501 Not Implemented
   --one-track            SDP names only trackID=0 (audio without a control attribute)
   --slow MS              delay every RTSP and MCTP answer by MS milliseconds
   --pause-video SECONDS  stop video for SECONDS (audio goes on), once, on the first PLAY

@@ -4,6 +4,7 @@
 #include <sys/time.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -48,6 +49,19 @@ bool Connection::Send(std::string_view data) {
   std::lock_guard<std::mutex> lock(send_mutex_);
   if (closing_.load()) return false;
   return SendAll(socket_.Get(), data.data(), data.size());
+}
+
+bool Connection::SendInPieces(std::string_view data, const std::vector<size_t>& cuts, uint32_t gap_ms) {
+  std::lock_guard<std::mutex> lock(send_mutex_);
+  size_t from = 0;
+  for (size_t i = 0; i <= cuts.size(); ++i) {
+    const size_t to = i < cuts.size() ? std::min(cuts[i], data.size()) : data.size();
+    if (to <= from) continue;
+    if (from > 0 && closing_event_.Wait(gap_ms)) return false;
+    if (closing_.load() || !SendAll(socket_.Get(), data.data() + from, to - from)) return false;
+    from = to;
+  }
+  return true;
 }
 
 int Connection::Receive(std::string* buffer, int timeout_ms) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "platform/sync.h"
 #include "tools/camsim/net.h"
@@ -38,6 +39,9 @@ class Connection {
   // Sends `data` in one send call under the connection's send lock, so that answers and
   // interleaved media never mix and a client reading an answer with one recv gets it whole.
   bool Send(std::string_view data);
+  // Sends `data` cut at `cuts` (offsets, ascending), `gap_ms` apart, so that each piece leaves
+  // in a TCP segment of its own; nothing else is sent in between.
+  bool SendInPieces(std::string_view data, const std::vector<size_t>& cuts, uint32_t gap_ms);
   // Appends what arrives within `timeout_ms` (-1: no limit) to `buffer`. Returns the byte
   // count, 0 on time-out, -1 when the peer closed, on error or when shutting down.
   int Receive(std::string* buffer, int timeout_ms);

@@ -133,4 +133,19 @@ Bytes PacketizeAudio(const Bytes& payload, uint32_t timestamp, bool marker, RtpT
   return packet;
 }
 
+Bytes WithRtpExtras(const Bytes& packet) {
+  if (packet.size() < kRtpHeaderSize) return packet;
+  static constexpr uint8_t kCsrcs[8] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88};
+  // One-byte elements: id 1 with 3 bytes, id 2 with 2 bytes, then padding to the word.
+  static constexpr uint8_t kExtension[12] = {0xBE, 0xDE, 0x00, 0x02, 0x12, 0xAA, 0xBB, 0xCC, 0x21, 0xDD, 0xEE, 0x00};
+  static constexpr uint8_t kPadding[4] = {0, 0, 0, 4};
+  Bytes out(packet.begin(), packet.begin() + kRtpHeaderSize);
+  out[0] = static_cast<uint8_t>(0x80 | 0x20 | 0x10 | 2);  // version 2, P, X, CC = 2
+  out.insert(out.end(), kCsrcs, kCsrcs + sizeof kCsrcs);
+  out.insert(out.end(), kExtension, kExtension + sizeof kExtension);
+  out.insert(out.end(), packet.begin() + kRtpHeaderSize, packet.end());
+  out.insert(out.end(), kPadding, kPadding + sizeof kPadding);
+  return out;
+}
+
 }  // namespace camsim

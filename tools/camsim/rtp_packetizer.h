@@ -41,4 +41,8 @@ void PacketizeJpeg(const AccessUnit& unit, uint32_t timestamp, size_t mtu, int w
 
 Bytes PacketizeAudio(const Bytes& payload, uint32_t timestamp, bool marker, RtpTrack* track);
 
+// `packet` with two CSRCs, a one-byte header extension (RFC 5285, profile 0xBEDE, 8 bytes) and
+// 4 bytes of padding added around its payload (RFC 3550 §5.1, §5.3.1).
+Bytes WithRtpExtras(const Bytes& packet);
+
 }  // namespace camsim

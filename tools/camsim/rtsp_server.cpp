@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kVideo = 0;
 constexpr int kAudio = 1;
+constexpr uint32_t kSplitGapMs = 20;
 
 const char* Reason(int code) {
   switch (code) {
@@ -94,9 +95,17 @@ bool RtspServer::ServeOne(std::string* buffer, bool* need_more) {
   context_.log.Request("RTSP", connection_.Id(), text);
   const std::optional<RtspRequest> request = ParseRtspRequest(text);
   const std::string answer = request ? Handle(*request) : RtspAnswer(400, "");
-  if (!connection_.DelayAnswer() || !connection_.Send(answer)) return false;
+  if (!connection_.DelayAnswer() || !SendAnswer(answer)) return false;
   if (play_pending_) StartStreaming();
   return true;
+}
+
+bool RtspServer::SendAnswer(const std::string& answer) {
+  if (!context_.options.split_answers) return connection_.Send(answer);
+  // Status line | rest of the header | body.
+  const size_t status_end = answer.find("\r\n") + 2;
+  const size_t header_end = answer.find("\r\n\r\n") + 4;
+  return connection_.SendInPieces(answer, {status_end, header_end}, kSplitGapMs);
 }
 
 std::string RtspServer::Handle(const RtspRequest& request) {
@@ -116,6 +125,7 @@ std::string RtspServer::Handle(const RtspRequest& request) {
   if (method == "SETUP") return OnSetup(request, cseq);
   if (method == "PLAY") return OnPlay(request, cseq);
   if (method == "TEARDOWN") return OnTeardown(cseq);
+  if (method == "GET_PARAMETER" && context_.options.refuse_get_parameter) return RtspAnswer(501, cseq);
   // Parameters are not kept; the requests serve as keep-alives.
   return RtspAnswer(200, cseq, session_id_.empty() ? std::string() : SessionHeader());
 }
@@ -245,7 +255,9 @@ bool RtspServer::SessionMatches(const RtspRequest& request) const {
 }
 
 std::string RtspServer::SessionHeader() const {
-  return "Session: " + session_id_ + (context_.options.session_timeout ? ";timeout=60" : "") + "\r\n";
+  const CameraOptions& o = context_.options;
+  return "Session: " + session_id_ + (o.session_timeout ? ";timeout=" + std::to_string(o.session_timeout_s) : "") +
+         "\r\n";
 }
 
 MediaTarget RtspServer::TargetFor(Track* track) const {

@@ -41,6 +41,7 @@ class RtspServer {
   // Takes one interleaved frame or request off the front of `buffer`; false to close.
   bool ServeOne(std::string* buffer, bool* need_more);
   std::string Handle(const RtspRequest& request);
+  bool SendAnswer(const std::string& answer);
   bool Authorized(const RtspRequest& request, const std::string& cseq, std::string* refusal);
   std::string OnDescribe(const RtspRequest& request, const std::string& cseq);
   std::string OnSetup(const RtspRequest& request, const std::string& cseq);

@@ -123,7 +123,14 @@ bool Streamer::SendAudio(int64_t packet) {
   return Deliver(audio_, packets_);
 }
 
-bool Streamer::Deliver(const MediaTarget& target, const std::vector<Bytes>& packets) {
+bool Streamer::Deliver(const MediaTarget& target, const std::vector<Bytes>& plain) {
+  const std::vector<Bytes>* chosen = &plain;
+  if (context_.options.rtp_extras) {
+    extras_.clear();
+    for (const Bytes& p : plain) extras_.push_back(WithRtpExtras(p));
+    chosen = &extras_;
+  }
+  const std::vector<Bytes>& packets = *chosen;
   if (!target.tcp) {
     // Lost datagrams are the client's business (a closed port answers ICMP); keep going.
     for (const Bytes& p : packets) {

@@ -55,6 +55,7 @@ class Streamer {
   size_t clip_position_ = 0;
   bool waiting_for_key_ = false;
   std::vector<Bytes> packets_;
+  std::vector<Bytes> extras_;  // packets_ with CSRCs, extension and padding
   std::string scratch_;
   qvp::Event stop_{true, false};
   std::thread thread_;

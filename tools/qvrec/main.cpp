@@ -3,6 +3,7 @@
 // recorder does: notifications arrive as messages posted to a window of this process.
 //
 //   qvrec ADDRESS [--user U] [--password P] [--seconds N] [--out FILE] [--udp] [--channel C]
+//   qvrec rtsp://[USER:PASSWORD@]HOST[:PORT]/PATH [--seconds N] [--out FILE] [--udp]
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +40,8 @@ void Usage() {
   std::puts(
       "usage: qvrec ADDRESS [options]\n"
       "Records one camera (RTSP with Digest, H.264 or motion JPEG) into a record file.\n"
-      "  ADDRESS            host, host:port or host:port/path\n"
+      "  ADDRESS            host, host:port or host:port/path (the cameras' dialect), or\n"
+      "                     rtsp://[USER:PASSWORD@]HOST[:PORT]/PATH for any RTSP camera or server\n"
       "  --user U           user name for the camera\n"
       "  --password P       password for the camera\n"
       "  --seconds N        how long to run (default 10; 0 = until Ctrl-C)\n"
@@ -141,6 +143,15 @@ bool Summarize(const std::string& path) {
   return true;
 }
 
+// A field the text does not fit is refused: a cut address or password connects to the wrong
+// place or never logs in.
+template <size_t N>
+bool Fits(const char (&)[N], const std::string& text, const char* what) {
+  if (text.size() < N) return true;
+  std::fprintf(stderr, "qvrec: the %s is too long (at most %zu bytes)\n", what, N - 1);
+  return false;
+}
+
 NvrClientParams MakeParams(const Options& o, qvp::WindowHandle wnd) {
   NvrClientParams p{};
   p.transport = o.udp ? 0 : 1;
@@ -170,6 +181,10 @@ int main(int argc, char** argv) {
   QVNVR_Startup(0, 0, 0, 0);
   QVNVR_SetWaitTime(5, -1, 10);
   const NvrClientParams params = MakeParams(o, wnd);
+  if (!Fits(params.address, o.address, "address") || !Fits(params.user, o.user, "user name") ||
+      !Fits(params.password, o.password, "password")) {
+    return 2;
+  }
   const QVNVR_HANDLE h = QVNVR_ClientStart(&params);
   if (h == 0) {
     std::fprintf(stderr, "qvrec: the client could not be started (address or transport refused)\n");

@@ -50,6 +50,10 @@ struct DeviceEntry {
   std::string user;
   std::string password;
   uint16_t port = 554;
+  // An rtsp:// URL for a camera outside the dialect ("" for the dialect's host, port and
+  // channel); host and port are then the URL's.
+  std::string stream_url;
+  int32_t transport = 1;      // 1 RTP interleaved in TCP, 0 RTP over UDP
   int32_t schedule_id = 0;    // 0 = operated by hand
   int32_t row_image = kImageNotPinged;
   // The camera's last motion mask and alarm value while connected (what the log tables note).

@@ -53,6 +53,8 @@ DeviceEntry EntryFromRecord(const DeviceRecord& record) {
   e.password = record.password;
   e.schedule_id = record.schedule_id;
   e.op_state = record.op_state;
+  e.stream_url = record.stream_url;
+  e.transport = record.transport == 0 ? 0 : 1;
   return e;
 }
 
@@ -75,14 +77,19 @@ std::optional<NvrClientParams> MakeClientParams(const DeviceEntry& entry,
                                                 qvp::WindowHandle window) {
   NvrClientParams p;
   std::memset(&p, 0, sizeof p);
-  p.transport = 1;
+  p.transport = static_cast<int16_t>(entry.transport == 0 ? 0 : 1);
   p.stream_number = static_cast<uint8_t>(entry.channel + (entry.stream_type == 1 ? 4 : 0));
   p.notify_window = window;
   p.notify_message = kClientMessageBase + static_cast<uint32_t>(entry.id);
-  if (entry.host.find('\0') != std::string::npos) return std::nullopt;
-  const int n = std::snprintf(p.address, sizeof p.address, "%s:%d", entry.host.c_str(),
-                              static_cast<int>(entry.port));
-  if (n < 0 || static_cast<size_t>(n) >= sizeof p.address) return std::nullopt;
+  if (!entry.stream_url.empty()) {
+    // A camera outside the dialect: the library takes the URL as its address.
+    if (!CopyField(p.address, entry.stream_url)) return std::nullopt;
+  } else {
+    if (entry.host.find('\0') != std::string::npos) return std::nullopt;
+    const int n = std::snprintf(p.address, sizeof p.address, "%s:%d", entry.host.c_str(),
+                                static_cast<int>(entry.port));
+    if (n < 0 || static_cast<size_t>(n) >= sizeof p.address) return std::nullopt;
+  }
   std::memcpy(p.name, "admin", 6);
   if (!CopyField(p.user, entry.user) || !CopyField(p.password, entry.password)) {
     return std::nullopt;

@@ -50,9 +50,10 @@ DeviceEntry EntryFromRecord(const DeviceRecord& record);
 // The identity of an entry as a database row (what the device dialog edits).
 DeviceRecord RecordFromEntry(const DeviceEntry& entry);
 
-// Recording client parameters of `entry`: RTSP interleaved in TCP, stream number channel (+4
-// for the secondary stream), notifications to `window` as message 9024 + id, "host:port",
-// "admin", user and password. nullopt when the address, user or password does not fit its
+// Recording client parameters of `entry`: its transport (RTSP interleaved in TCP unless the
+// device says UDP), stream number channel (+4 for the secondary stream), notifications to
+// `window` as message 9024 + id, "host:port" (or the device's rtsp:// URL), "admin", user and
+// password. nullopt when the address, user or password does not fit its
 // field: a cut address could reach another host, a cut credential can never log in.
 std::optional<NvrClientParams> MakeClientParams(const DeviceEntry& entry,
                                                 qvp::WindowHandle window);

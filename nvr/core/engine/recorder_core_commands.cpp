@@ -152,7 +152,7 @@ CoreOutcome RecorderCore::DeleteDevice(int32_t id) {
   const int row = state_.devices.RowOf(id);
   if (row < 0) return CoreOutcome{};
   DeviceEntry& e = state_.devices.Entries()[static_cast<size_t>(row)];
-  if (!db_.DeleteDevice(e.host, e.channel, e.port)) {
+  if (!db_.DeleteDevice(e.host, e.channel, e.port, e.stream_url)) {
     return CoreOutcome{false, {kStrDeleteDeviceFailed, kStrDeleteFailed}};
   }
   StopClient(e);

@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "nvr/core/store/database.h"
 #include "nvr/core/store/password_hash.h"
@@ -27,7 +31,9 @@ constexpr const char* kSchema[] = {
     " DEVICE_PASSWORD TEXT,"
     " SCHEDULE_ID INTEGER DEFAULT 0,"
     " OP_STATE INTEGER DEFAULT 0,"
-    " DEVICE_DEPICT TEXT)",
+    " DEVICE_DEPICT TEXT,"
+    " STREAM_URL TEXT,"
+    " TRANSPORT INTEGER DEFAULT 1)",
     "CREATE TABLE LOGUSER (USER_NAME TEXT COLLATE NOCASE, PASSWORD TEXT)",
     "CREATE TABLE OPERATE_LOG (LOG_DATE TEXT, LOG_TIME TEXT, LOG_TYPE INTEGER, LOG_OPERATER TEXT)",
     "CREATE TABLE RECORD_LOG (LOG_DATE TEXT, LOG_TIME TEXT, LOG_TYPE INTEGER, LOG_DEVICE TEXT)",
@@ -59,7 +65,31 @@ bool CreateTables(const std::string& path, const std::string& admin_hash) {
          DbExecute(conn, "COMMIT");
 }
 
+// Columns added since the first schema, with the statement that adds each to an older
+// database. Rows that existed keep NULL (STREAM_URL: a dialect device) or the default.
+struct AddedColumn {
+  const char* name;
+  const char* sql;
+};
+constexpr AddedColumn kAddedDeviceColumns[] = {
+    {"STREAM_URL", "ALTER TABLE DEVICE ADD COLUMN STREAM_URL TEXT"},
+    {"TRANSPORT", "ALTER TABLE DEVICE ADD COLUMN TRANSPORT INTEGER DEFAULT 1"},
+};
+
 }  // namespace
+
+bool UpgradeDatabase(DbConnection& conn) {
+  DbRecordset columns;
+  if (DbOpenRecordset(columns, conn, "PRAGMA table_info(DEVICE)") != 1 || columns.IsEof()) return false;
+  std::vector<std::string> names;
+  for (; !columns.IsEof(); columns.MoveNext()) names.push_back(columns.Text("name"));
+  for (const AddedColumn& column : kAddedDeviceColumns) {
+    const bool present = std::any_of(names.begin(), names.end(),
+                                     [&](const std::string& n) { return strcasecmp(n.c_str(), column.name) == 0; });
+    if (!present && DbExecute(conn, column.sql) != 1) return false;
+  }
+  return true;
+}
 
 std::string DatabasePath(const std::string& home) { return home + "/NVRData/NVR.db"; }
 

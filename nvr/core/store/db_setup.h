@@ -17,4 +17,12 @@ std::string DatabasePath(const std::string& home);
 // GeneratePassword() of password_hash.h). A failure part-way leaves no database behind.
 bool InitDatabase(const std::string& home, const std::string& admin_password);
 
+class DbConnection;
+
+// Brings a database made by an earlier version up to the current schema: the DEVICE columns
+// STREAM_URL and TRANSPORT are added when missing (existing devices keep working as dialect
+// devices over TCP). Runs after every open by the program and the setup commands; false when
+// the table cannot be read or changed.
+bool UpgradeDatabase(DbConnection& conn);
+
 }  // namespace nvr

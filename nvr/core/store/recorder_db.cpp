@@ -10,25 +10,28 @@ namespace {
 constexpr std::string_view kAllDevices = "SELECT * FROM DEVICE ORDER BY rowid";
 constexpr std::string_view kDevicesByName =
     "SELECT * FROM DEVICE WHERE DEVICE_NAME = ? ORDER BY rowid";
+// A device's address is its host, channel, port and stream URL (empty or NULL for the dialect).
 constexpr std::string_view kDevicesByAddress =
-    "SELECT * FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ? AND RTSP_PORT = ? ORDER BY rowid";
+    "SELECT * FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ? AND RTSP_PORT = ?"
+    " AND IFNULL(STREAM_URL, '') = ? ORDER BY rowid";
 constexpr std::string_view kDevicesByAddressExcept =
     "SELECT * FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ? AND RTSP_PORT = ?"
-    " AND DEVICE_NAME <> ? ORDER BY rowid";
+    " AND IFNULL(STREAM_URL, '') = ? AND DEVICE_NAME <> ? ORDER BY rowid";
 constexpr std::string_view kInsertDevice =
     "INSERT INTO DEVICE(DEVICE_NAME, RTSP_PORT, DEVICE_URL, CHANNEL, ALARM_STATE, STREAM_TYPE,"
-    " DEVICE_USERNAME, DEVICE_PASSWORD) VALUES(?, ?, ?, ?, ?, ?, ?, ?)";
+    " DEVICE_USERNAME, DEVICE_PASSWORD, STREAM_URL, TRANSPORT) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 constexpr std::string_view kAddDiscovered =
     "INSERT INTO DEVICE(DEVICE_NAME, CHANNEL, DEVICE_URL, RTSP_PORT, DEVICE_DEPICT, STREAM_TYPE,"
     " DEVICE_USERNAME, DEVICE_PASSWORD) VALUES(?, ?, ?, ?, NULL, ?, ?, ?)";
 constexpr std::string_view kUpdateDevice =
     "UPDATE DEVICE SET DEVICE_NAME = ?, RTSP_PORT = ?, DEVICE_URL = ?, CHANNEL = ?,"
     " ALARM_STATE = ?, STREAM_TYPE = ?, DEVICE_USERNAME = ?, DEVICE_PASSWORD = ?,"
-    " SCHEDULE_ID = ? WHERE DEVICE_NAME = ?";
+    " SCHEDULE_ID = ?, STREAM_URL = ?, TRANSPORT = ? WHERE DEVICE_NAME = ?";
 // The port belongs to the key: two cameras behind one address differ only by it, and deleting
 // one of them must not take the other out of the table.
 constexpr std::string_view kDeleteDevice =
-    "DELETE FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ? AND RTSP_PORT = ?";
+    "DELETE FROM DEVICE WHERE DEVICE_URL = ? AND CHANNEL = ? AND RTSP_PORT = ?"
+    " AND IFNULL(STREAM_URL, '') = ?";
 constexpr std::string_view kDeleteAllDevices = "DELETE FROM DEVICE";
 constexpr std::string_view kSetManualOpState = "UPDATE DEVICE SET OP_STATE = ? WHERE SCHEDULE_ID = 0";
 constexpr std::string_view kSetOpState = "UPDATE DEVICE SET OP_STATE = ? WHERE DEVICE_NAME = ?";
@@ -50,6 +53,9 @@ constexpr std::string_view kAddOperationLog =
     "INSERT INTO OPERATE_LOG(LOG_DATE, LOG_TIME, LOG_TYPE, LOG_OPERATER) VALUES(?, ?, ?, ?)";
 constexpr std::string_view kAddRecordLog =
     "INSERT INTO RECORD_LOG(LOG_DATE, LOG_TIME, LOG_TYPE, LOG_DEVICE) VALUES(?, ?, ?, ?)";
+// An empty view may carry no pointer, which would bind as NULL; the address tests compare with
+// '' for the dialect's devices.
+std::string_view NotNull(std::string_view text) { return text.data() == nullptr ? std::string_view("") : text; }
 
 }  // namespace
 
@@ -66,6 +72,9 @@ DeviceRecord DeviceFromRow(const DbRecordset& rs) {
   d.schedule_id = rs.Int("SCHEDULE_ID");
   d.op_state = rs.Int("OP_STATE");
   d.depict = rs.Text("DEVICE_DEPICT");
+  d.stream_url = rs.Text("STREAM_URL");
+  // A row written before the column existed (NULL) is a TCP device, as every device was.
+  d.transport = rs.IsNull("TRANSPORT") ? 1 : (rs.Int("TRANSPORT") == 0 ? 0 : 1);
   return d;
 }
 
@@ -93,19 +102,20 @@ bool RecorderDb::DevicesByName(std::string_view name, std::vector<DeviceRecord>*
 }
 
 bool RecorderDb::DevicesByAddress(std::string_view url, int32_t channel, uint16_t port,
-                                  std::vector<DeviceRecord>* out) {
-  return QueryDevices(kDevicesByAddress, {url, channel, port}, out);
+                                  std::vector<DeviceRecord>* out, std::string_view stream_url) {
+  return QueryDevices(kDevicesByAddress, {url, channel, port, NotNull(stream_url)}, out);
 }
 
 bool RecorderDb::DevicesByAddressExcept(std::string_view url, int32_t channel, uint16_t port,
-                                        std::string_view name, std::vector<DeviceRecord>* out) {
-  return QueryDevices(kDevicesByAddressExcept, {url, channel, port, name}, out);
+                                        std::string_view name, std::vector<DeviceRecord>* out,
+                                        std::string_view stream_url) {
+  return QueryDevices(kDevicesByAddressExcept, {url, channel, port, NotNull(stream_url), name}, out);
 }
 
 bool RecorderDb::InsertDevice(const DeviceRecord& d) {
   return DbExecute(conn_, kInsertDevice,
                    {d.name, d.rtsp_port, d.url, d.channel, d.alarm_state, d.stream_type,
-                    d.username, d.password}) == 1;
+                    d.username, d.password, d.stream_url, d.transport}) == 1;
 }
 
 bool RecorderDb::AddDiscoveredDevice(std::string_view name, std::string_view url, uint16_t port,
@@ -118,11 +128,11 @@ bool RecorderDb::AddDiscoveredDevice(std::string_view name, std::string_view url
 bool RecorderDb::UpdateDevice(std::string_view old_name, const DeviceRecord& d) {
   return DbExecute(conn_, kUpdateDevice,
                    {d.name, d.rtsp_port, d.url, d.channel, d.alarm_state, d.stream_type,
-                    d.username, d.password, d.schedule_id, old_name}) == 1;
+                    d.username, d.password, d.schedule_id, d.stream_url, d.transport, old_name}) == 1;
 }
 
-bool RecorderDb::DeleteDevice(std::string_view url, int32_t channel, uint16_t port) {
-  return DbExecute(conn_, kDeleteDevice, {url, channel, port}) == 1;
+bool RecorderDb::DeleteDevice(std::string_view url, int32_t channel, uint16_t port, std::string_view stream_url) {
+  return DbExecute(conn_, kDeleteDevice, {url, channel, port, NotNull(stream_url)}) == 1;
 }
 
 bool RecorderDb::DeleteAllDevices() { return DbExecute(conn_, kDeleteAllDevices) == 1; }

@@ -29,6 +29,11 @@ struct DeviceRecord {
   int32_t schedule_id = 0;  // SCHEDULE_ID: 0 = operated by hand
   int32_t op_state = 0;     // OP_STATE: 0 disconnected, 1 connected, 2 recording
   std::string depict;       // DEVICE_DEPICT; NULL reads as ""
+  // STREAM_URL: an rtsp:// URL for a camera outside the dialect (the standard mode), "" for
+  // the dialect's host, port and channel. `url` and `rtsp_port` then hold the URL's host and
+  // port (file names and ping use them) and `channel` is 0.
+  std::string stream_url;
+  int32_t transport = 1;    // TRANSPORT: 1 RTP interleaved in TCP, 0 RTP over UDP
 };
 
 // One row of OPERATE_LOG (who = LOG_OPERATER) or RECORD_LOG (who = LOG_DEVICE).
@@ -55,12 +60,14 @@ class RecorderDb {
   bool AllDevices(std::vector<DeviceRecord>* out);
   // Devices with this name (the duplicate-name test).
   bool DevicesByName(std::string_view name, std::vector<DeviceRecord>* out);
-  // Devices at this host, channel and port (the duplicate-address and already-added tests).
+  // Devices at this host, channel, port and stream URL (the duplicate-address and
+  // already-added tests): two URL devices on one server differ by their URLs only.
   bool DevicesByAddress(std::string_view url, int32_t channel, uint16_t port,
-                        std::vector<DeviceRecord>* out);
+                        std::vector<DeviceRecord>* out, std::string_view stream_url = {});
   // As above, leaving out the device of this name (the duplicate-address test on modify).
   bool DevicesByAddressExcept(std::string_view url, int32_t channel, uint16_t port,
-                              std::string_view name, std::vector<DeviceRecord>* out);
+                              std::string_view name, std::vector<DeviceRecord>* out,
+                              std::string_view stream_url = {});
 
   // Adds a device from the dialog; SCHEDULE_ID and OP_STATE take the table's defaults (0) and
   // DEVICE_DEPICT stays NULL.
@@ -69,11 +76,11 @@ class RecorderDb {
   bool AddDiscoveredDevice(std::string_view name, std::string_view url, uint16_t port,
                            int32_t channel, int32_t stream_type, std::string_view username,
                            std::string_view password);
-  // Rewrites name, port, host, channel, alarm state, stream type, user, password and schedule
-  // of the device called `old_name` (OP_STATE and DEVICE_DEPICT stay).
+  // Rewrites name, port, host, channel, alarm state, stream type, user, password, schedule,
+  // stream URL and transport of the device called `old_name` (OP_STATE and DEVICE_DEPICT stay).
   bool UpdateDevice(std::string_view old_name, const DeviceRecord& device);
-  // Deletes the device at this host, channel and port.
-  bool DeleteDevice(std::string_view url, int32_t channel, uint16_t port);
+  // Deletes the device at this host, channel, port and stream URL.
+  bool DeleteDevice(std::string_view url, int32_t channel, uint16_t port, std::string_view stream_url = {});
   bool DeleteAllDevices();
 
   // OP_STATE of every device without schedule.

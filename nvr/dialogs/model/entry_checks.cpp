@@ -93,7 +93,7 @@ Refusal CheckDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& devi
   std::vector<nvr::DeviceRecord> rows;
   if (!db.DevicesByName(device.name, &rows)) return Text(nvr::kStrReadDbFailedShort, language);
   if (!rows.empty()) return Text(nvr::kStrNameExists, language);
-  if (!db.DevicesByAddress(device.url, device.channel, device.rtsp_port, &rows)) {
+  if (!db.DevicesByAddress(device.url, device.channel, device.rtsp_port, &rows, device.stream_url)) {
     return Text(nvr::kStrReadDbFailedShort, language);
   }
   if (!rows.empty()) return Text(nvr::kStrDeviceDuplicate, language);

@@ -39,8 +39,8 @@ std::string TrimBlanks(const std::string& text);
 // cannot take them), control characters anywhere (a tab or a line break in a name would
 // break the file names, the log and the list), then the length limits.
 Refusal CheckDeviceFields(nvr::DeviceRecord* device, nvr::Language language);
-// Duplicate name (259) and duplicate host + channel + port (155); 114 when the table cannot
-// be read.
+// Duplicate name (259) and duplicate host + channel + port + stream URL (155); 114 when the
+// table cannot be read.
 Refusal CheckDeviceDuplicates(nvr::RecorderDb& db, const nvr::DeviceRecord& device,
                               nvr::Language language);
 // The same for the device now called `old_name`: the name is looked up only when it changed

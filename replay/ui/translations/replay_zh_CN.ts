@@ -51,6 +51,22 @@
         <source>(drive not found: %1)</source>
         <translation>（找不到磁盘：%1）</translation>
     </message>
+    <message>
+        <source>Mark the start of a part</source>
+        <translation>标记片段开始</translation>
+    </message>
+    <message>
+        <source>Mark the end of a part</source>
+        <translation>标记片段结束</translation>
+    </message>
+    <message>
+        <source>Export...</source>
+        <translation>导出...</translation>
+    </message>
+    <message>
+        <source>Open a recording first: Export copies the file that plays.</source>
+        <translation>请先打开录像：导出的是正在播放的文件。</translation>
+    </message>
 </context>
 <context>
     <name>SearchPanel</name>
@@ -105,6 +121,73 @@
     <message>
         <source>File Type</source>
         <translation>文件类型</translation>
+    </message>
+</context>
+<context>
+    <name>ExportDialog</name>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Recording: %1</source>
+        <translation>录像：%1</translation>
+    </message>
+    <message>
+        <source>Browse...</source>
+        <translation>浏览...</translation>
+    </message>
+    <message>
+        <source>Whole file</source>
+        <translation>整个文件</translation>
+    </message>
+    <message>
+        <source>Marked part (%1 to %2)</source>
+        <translation>标记的片段（%1 至 %2）</translation>
+    </message>
+    <message>
+        <source>end</source>
+        <translation>结尾</translation>
+    </message>
+    <message>
+        <source>Marked part (mark its start and end on the slider first)</source>
+        <translation>标记的片段（请先在进度条上标记开始和结束）</translation>
+    </message>
+    <message>
+        <source>MP4, MOV or MKV by the name&apos;s extension; the video is copied, not re-encoded.</source>
+        <translation>按文件扩展名导出为 MP4、MOV 或 MKV；视频直接复制，不重新编码。</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Save as:</source>
+        <translation>保存为：</translation>
+    </message>
+    <message>
+        <source>Video files (*.mp4 *.mov *.mkv)</source>
+        <translation>视频文件 (*.mp4 *.mov *.mkv)</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Exporting...</source>
+        <translation>正在导出...</translation>
+    </message>
+    <message>
+        <source>Exported %1 pictures (%2 s) to %3.</source>
+        <translation>已导出 %1 帧（%2 秒）到 %3。</translation>
+    </message>
+    <message>
+        <source>Cancelled; nothing was written.</source>
+        <translation>已取消，未写入任何文件。</translation>
+    </message>
+    <message>
+        <source>The export failed: %1</source>
+        <translation>导出失败：%1</translation>
     </message>
 </context>
 </TS>
